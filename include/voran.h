@@ -1,0 +1,65 @@
+// voran: observation-access library for meteorological point data.
+//
+// Public calls. Every call reports through its status argument (0 = success);
+// nothing throws and nothing exits. Character arguments are fixed-length,
+// blank-padded fields: inputs are taken as std::string_view (compared as if
+// the shorter were padded with blanks), outputs are written blank-padded into
+// caller storage of the documented width, without a terminating NUL.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Status codes.
+enum : int32_t {
+  MST_OK = 0,
+  MST_BAD_TIME = 4,
+  MST_BAD_DATABASE = 10,
+  MST_BAD_VARNAME = 13,
+  MST_TOO_MANY_RECORDS = 14,
+  MST_NO_STATIC = 1001,
+  MST_STATIC_TOO_LONG = 1002,
+  MST_NO_DATA_DIR = 1003,
+  MST_DATA_DIR_TOO_LONG = 1004,
+  MST_NOT_IN_DATABASE = 1005,
+  MST_NO_DATA = 1006,
+  MST_NO_SERVER_ROOT = 1007,
+  MST_SERVER_ROOT_TOO_LONG = 1008,
+  MST_NETCDF = 2001,
+  MST_BAD_FILE = 2002,
+  MST_BAD_SUBSYSTEM = 3001,
+  MST_NOT_INITIALIZED = 3002,
+  MST_TIME_NOT_SET = 3003,
+  MST_BAD_TYPE = 3004,
+  MST_ARRAY_SIZE = 4001,
+  MST_BAD_TABLE = 4002,
+};
+
+// Library limits callers size their arrays by.
+inline constexpr int32_t VORAN_MAX_STATIONS = 600000;
+inline constexpr float VORAN_MISSING = 999999.0f;
+
+// Initialise a dataset ("SFC", "RAOB", ..., "EXTERNAL") under a database
+// ("ZEM", "TESKA", "TESKA2"); msgsw switches library messages on.
+void MINIT(std::string_view dataset, std::string_view database, bool msgsw, int32_t& status);
+
+// Switch a surface provider or provider group on or off.
+void MSETSFCPVDR(std::string_view provider, bool select, int32_t& status);
+
+// Calendar time to the nine-character time string YYJJJHHMM (atime: 9 chars).
+void MCHRTIM(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
+             char* atime, int32_t& status);
+
+// Station list for a time. Output arrays hold VORAN_MAX_STATIONS entries:
+// stid 10 chars each, obstime 9 chars each, provider 10 chars each.
+void MSFCSTA(std::string_view atime, int32_t& nsta, char* stid, int32_t* wmoid, float* lat,
+             float* lon, float* elev, char* obstime, char* provider, int32_t& status,
+             int32_t* source);
+
+// One variable for every station of the list. obs/qcd/qca/qcr hold
+// NLEV values per station (2 for codes 40 and 41, 6 for code 44, else 1).
+void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int32_t& nobs,
+             float* obs, char* qcd, int32_t* qca, int32_t* qcr, int32_t& status);
+
+// Highest QC stage applied to a variable code in the current dataset.
+int32_t MQCINQ(int32_t code, int32_t& status);

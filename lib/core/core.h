@@ -1,0 +1,69 @@
+// Library core: messages, strings, channel numbers, time, data files,
+// NetCDF readers and the fetch layer.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/state.h"
+#include "voran.h"
+
+// ---- messages and strings (errors.cpp, strings.cpp) ----
+void MERROR(std::string_view message);
+// Position (1-based) of the last character of s[0..len) that is neither blank
+// nor NUL; 0 when there is none.
+int32_t M_LSTCHR(std::string_view s, int32_t len);
+// MODE 1 borrows a unit into lun, MODE 2 gives lun back.
+void M_GETLUN(int32_t& lun, int32_t mode);
+
+namespace voran {
+// Fortran character comparison: the shorter operand counts as blank-padded.
+bool feq(std::string_view a, std::string_view b);
+// The same, with NUL counted as blank (names read from data files).
+bool feq_nul(std::string_view a, std::string_view b);
+// Copy src into the fixed field dst[0..width), blank-padding or truncating.
+void fset(char* dst, std::size_t width, std::string_view src);
+// The field dst[0..width) as a view.
+inline std::string_view fview(const char* p, std::size_t width) { return {p, width}; }
+// Significant part of a fixed field (trailing blanks and NULs dropped).
+std::string_view ftrim(std::string_view s);
+}  // namespace voran
+
+// ---- time (time.cpp) ----
+int32_t M_GTI4TM(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
+                 int32_t second, int32_t& status);
+void M_CNVTTM(int32_t itime, int32_t& year1900, int32_t& month, int32_t& day, int32_t& hour,
+              int32_t& minute, int32_t& second, int32_t& status);
+void M_MKFNAM(int32_t itime, char* atime, int32_t& status);          // atime: 9 chars
+void M_MKI4TM(std::string_view atime, int32_t& itime, int32_t& status);
+void M_CVJLMD(int32_t jday, int32_t year, int32_t& month, int32_t& day, int32_t& status);
+void M_MKWFNM(std::string_view atime, char* stem, int32_t& status);  // stem: 13 chars
+
+// ---- data files (datafiles.cpp) ----
+void MTMRNG(std::string_view tpl, int32_t tlen, int32_t& endoff, int32_t& period,
+            int32_t& status);
+void MSFILES(int32_t family, int32_t itime, int32_t& first, int32_t& nfiles);
+void MVORANOPEN(std::string_view dir, int32_t dirlen, std::string_view stem, int32_t& ncid,
+                int32_t& rcode);
+void MVORANCLS1(int32_t ncid, std::string_view dir, int32_t dirlen, std::string_view stem);
+
+// ---- NetCDF readers (netcdf_read.cpp) ----
+// work: at least nmax 4-byte elements (the four views of the design share it).
+void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart,
+             int32_t rcount, float missing, float* values, int32_t nmax, void* work,
+             int32_t& nvals, int32_t& status);
+void MRDNUM(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart, int32_t rcount,
+            float missing, float* values, int32_t& status);
+// cbuf holds cbufcap characters; nchar receives the characters per record.
+void MRDCHR(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart, int32_t rcount,
+            char* cbuf, int64_t cbufcap, int32_t& nchar, int32_t& status);
+
+// ---- fetch layer (fetch.cpp) ----
+void MGTNUM(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, int32_t r2,
+            float missing, float* values, int32_t& status);
+void MGTCHR(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, int32_t r2,
+            char* cbuf, int64_t cbufcap, int32_t& nchar, int32_t& status);
+void MRAOBNUM(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, int32_t r2,
+              float missing, float* values, int32_t& status);
+void MRAOBCHR(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, int32_t r2,
+              char* cbuf, int64_t cbufcap, int32_t& nchar, int32_t& status);

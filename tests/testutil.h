@@ -1,0 +1,28 @@
+// Shared test helpers: scratch directories and NetCDF fixtures made from CDL.
+#pragma once
+
+#include <string>
+
+namespace testutil {
+
+// A fresh directory under the system temporary directory.
+std::string make_tmpdir();
+
+// Write text to a file, creating parent directories.
+void write_file(const std::string& path, const std::string& text);
+
+// Turn CDL text into a NetCDF file at path with ncgen (run without a shell).
+// Returns true on success.
+bool ncgen(const std::string& cdl, const std::string& path);
+
+// Static directory built from the repository's static/ tables.
+inline std::string static_dir() { return VORAN_STATIC_BUILD; }
+
+// Run a program (argv[0] is the path) in dir, stdout/stderr to files;
+// returns its exit status, or -1.
+int run_program(const std::string& dir, const char* const argv[], const std::string& out,
+                const std::string& err);
+
+std::string read_file(const std::string& path);
+
+}  // namespace testutil
