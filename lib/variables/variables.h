@@ -28,3 +28,27 @@ void MSFCRDLFT(int32_t code, int32_t slot, float* val, char* qcd, float* qca, fl
                int32_t& status);
 void MSFCSNOW(int32_t code, int32_t slot, float* val, char* qcd, float* qca, float* qcr,
               int32_t& status);
+
+// ---- shared reads of the derivations and the dispatcher (qcread.cpp) ----
+namespace voran {
+// Name of variable code in the files of network dset ("" when the network
+// does not carry it) and its QC letter.
+std::string_view varname(int32_t code, int32_t dset);
+char qcletter(int32_t code, int32_t dset);
+// Values of code for every record of the file in slot (1..40), missing 999999.0.
+// 1005 when the network's table or the file lacks the variable.
+void read_values(int32_t code, int32_t dset, int32_t slot, float* val, int32_t& status);
+// The same for a fixed NetCDF name.
+void read_named(std::string_view name, int32_t slot, float* val, int32_t& status);
+// QC companions of code: with QC letter "Q", name+"QCA", name+"QCR" and the
+// first character per value of name+"DD". When the letter is blank or the
+// file has no "QCA" variable, every value gets "Z" and masks 0, has_qc is
+// false and the status is 0. nval values per record are filled.
+void read_qc(int32_t code, int32_t dset, int32_t slot, int32_t nval, char* qcd, float* qca,
+             float* qcr, bool& has_qc, int32_t& status);
+// The same QC reads for a fixed NetCDF name, whatever the table says.
+void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd, float* qca,
+                   float* qcr, bool& has_qc, int32_t& status);
+// Fill n entries with missing/"Z"/0 (qcd, qca, qcr may be null).
+void fill_missing(int32_t n, float* val, char* qcd, float* qca, float* qcr);
+}  // namespace voran

@@ -1,0 +1,102 @@
+// Reads shared by the dispatcher and the derivations: a code's variable and
+// its QC companions from one open surface file.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "variables/variables.h"
+
+namespace voran {
+
+namespace {
+// Characters of one "DD" read: one or more per value, up to the scratch size.
+char DDBUF[NSCRATCH * 2];
+
+int32_t nrec_of(int32_t slot) { return SFCSTRN.FILE_NREC[slot - 1]; }
+}  // namespace
+
+std::string_view varname(int32_t code, int32_t dset) {
+  if (code < 1 || code > NCODES || dset < 1 || dset > NSRC) return {};
+  int32_t len = VARTBL.NAMLEN[code - 1][dset - 1];
+  if (len <= 0) return {};
+  return {VARTBL.NCNAME[code - 1][dset - 1], static_cast<std::size_t>(std::min(len, 24))};
+}
+
+char qcletter(int32_t code, int32_t dset) {
+  if (code < 1 || code > NCODES || dset < 1 || dset > NSRC) return ' ';
+  return VARTBL.QCFLAG[code - 1][dset - 1];
+}
+
+void read_named(std::string_view name, int32_t slot, float* val, int32_t& status) {
+  MGTNUM(name, SFCSTRN.FILE_NCID[slot - 1], SFCSTRN.FILE_RECDIM[slot - 1], 1, nrec_of(slot),
+         RMISS, val, status);
+}
+
+void read_values(int32_t code, int32_t dset, int32_t slot, float* val, int32_t& status) {
+  std::string_view name = varname(code, dset);
+  if (name.empty()) {
+    status = MST_NOT_IN_DATABASE;
+    return;
+  }
+  read_named(name, slot, val, status);
+}
+
+void fill_missing(int32_t n, float* val, char* qcd, float* qca, float* qcr) {
+  for (int32_t i = 0; i < n; ++i) {
+    if (val) val[i] = RMISS;
+    if (qcd) qcd[i] = 'Z';
+    if (qca) qca[i] = 0.0f;
+    if (qcr) qcr[i] = 0.0f;
+  }
+}
+
+void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd, float* qca,
+                   float* qcr, bool& has_qc, int32_t& status) {
+  int32_t n = nrec_of(slot) * nval;
+  has_qc = false;
+  // Companion names are at most the 24-character variable name plus "QCA".
+  char buf[32];
+  std::size_t len = std::min<std::size_t>(name.size(), 24);
+  std::memcpy(buf, name.data(), len);
+  int32_t ncid = SFCSTRN.FILE_NCID[slot - 1];
+  int32_t recdim = SFCSTRN.FILE_RECDIM[slot - 1];
+
+  std::memcpy(buf + len, "QCA", 3);
+  MGTNUM({buf, len + 3}, ncid, recdim, 1, nrec_of(slot), RMISS, qca, status);
+  if (status == MST_NOT_IN_DATABASE) {
+    fill_missing(n, nullptr, qcd, qca, qcr);
+    status = MST_OK;
+    return;
+  }
+  if (status != MST_OK) return;
+  std::memcpy(buf + len, "QCR", 3);
+  MGTNUM({buf, len + 3}, ncid, recdim, 1, nrec_of(slot), RMISS, qcr, status);
+  if (status != MST_OK) return;
+  std::memcpy(buf + len, "DD", 2);
+  int32_t nchar = 0;
+  MGTCHR({buf, len + 2}, ncid, recdim, 1, nrec_of(slot), DDBUF, sizeof DDBUF, nchar, status);
+  if (status != MST_OK) return;
+  // nchar characters per record: one per value when the record holds nval
+  // values, otherwise the first character of the record.
+  int32_t per = (nval > 0 && nchar >= nval) ? nchar / nval : std::max(nchar, 1);
+  for (int32_t i = 0; i < n; ++i) {
+    int64_t pos = static_cast<int64_t>(i) * per;
+    char c = (nchar > 0 && pos < static_cast<int64_t>(sizeof DDBUF)) ? DDBUF[pos] : ' ';
+    qcd[i] = (c == '\0') ? ' ' : c;
+  }
+  has_qc = true;
+}
+
+void read_qc(int32_t code, int32_t dset, int32_t slot, int32_t nval, char* qcd, float* qca,
+             float* qcr, bool& has_qc, int32_t& status) {
+  std::string_view name = varname(code, dset);
+  if (name.empty() || qcletter(code, dset) != 'Q') {
+    has_qc = false;
+    fill_missing(nrec_of(slot) * nval, nullptr, qcd, qca, qcr);
+    status = MST_OK;
+    return;
+  }
+  read_qc_named(name, slot, nval, qcd, qca, qcr, has_qc, status);
+}
+
+}  // namespace voran
