@@ -17,6 +17,7 @@ enum : int32_t {
   MST_BAD_DATABASE = 10,
   MST_BAD_VARNAME = 13,
   MST_TOO_MANY_RECORDS = 14,
+  MST_INVALID_SETTING = 15,
   MST_NO_STATIC = 1001,
   MST_STATIC_TOO_LONG = 1002,
   MST_NO_DATA_DIR = 1003,
@@ -63,3 +64,34 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
 
 // Highest QC stage applied to a variable code in the current dataset.
 int32_t MQCINQ(int32_t code, int32_t& status);
+
+// ---- Retrieval settings. Each refuses an invalid value with status 15 and
+// changes nothing; MINIT of any dataset resets them (QC level 0, no window,
+// RECWIN 0, no domain).
+
+// Requested QC level: 0 (none), 1, 2, 3, or 99 (the highest the variable has).
+void MSETQCLVL(int32_t level, int32_t& status);
+
+// Retrieval window [t + before, t + after] in minutes (before <= after, each
+// within +-100000) and the record-selection mode: 0 every report, no window;
+// 1 the report nearest t; 2 the earliest; 3 the latest; 4 every report in
+// the window.
+void MSETWIN(int32_t before, int32_t after, int32_t recwin, int32_t& status);
+
+// No domain: every position is inside.
+void MSETNODOM(int32_t& status);
+
+// Lambert conformal grid: (lat1, lon1) is grid point (1,1), dx the spacing in
+// metres, orient the orientation longitude, tanlat the tangent latitude (its
+// sign gives the hemisphere), cone the cone factor; x and y (metres from
+// point (1,1)) must lie in [xmin, xmax] x [ymin, ymax].
+void MSETLCDOM(float lat1, float lon1, float dx, float orient, float tanlat, float cone,
+               float xmin, float xmax, float ymin, float ymax, int32_t& status);
+
+// Polar stereographic grid: pole at (xpole, ypole) metres, orientation
+// longitude orient, true at latitude truelat; accepted x, y ranges in metres.
+void MSETPSDOM(float xpole, float ypole, float orient, float truelat, float xmin, float xmax,
+               float ymin, float ymax, int32_t& status);
+
+// Latitude/longitude box, limits inclusive, no wrap-around at 180 degrees.
+void MSETBOXDOM(float latmin, float latmax, float lonmin, float lonmax, int32_t& status);
