@@ -52,3 +52,23 @@ void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd,
 // Fill n entries with missing/"Z"/0 (qcd, qca, qcr may be null).
 void fill_missing(int32_t n, float* val, char* qcd, float* qca, float* qcr);
 }  // namespace voran
+
+// ---- provider codes of a report (provider_codes.cpp) ----
+namespace voran {
+// Result of looking a report's provider up in provider table 1.
+struct ProvMatch {
+  bool found;        // a provider (or one of its subtypes) gave a code
+  bool direct;       // matched by the provider entry itself (its code 3 is 0)
+  int32_t provider;  // 1-based entry of the provider table that matched, 0 when none
+  int32_t code;      // the code asked for, 0 when not found
+};
+// which = 1: precipitation period code (provider/subtype code 1);
+// which = 2: solar-radiation kind (provider/subtype code 2).
+// prov: the record's provider field (provw characters, NULs count as blanks);
+// station: its station name (stw characters, of which at most 11 count).
+ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t stw,
+                          int32_t which);
+// First entry of provider table 1 whose name equals the record's provider
+// (same significant length), 0 when none.
+int32_t provider_index(const char* prov, int32_t provw);
+}  // namespace voran

@@ -1,0 +1,6 @@
+// Solar radiation variables.
+#include "variables/variables.h"
+
+void MSFCSRAD(int32_t, int32_t, int32_t, float*, char*, float*, float*, int32_t& status) {
+  status = 1005;
+}
