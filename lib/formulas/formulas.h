@@ -24,3 +24,9 @@ void M_ROTFAC(float lon, float lon0, float cone, float& sina, float& cosa);
 void M_SETQC(int32_t qcin, int32_t bit, int32_t& qcout, int32_t& status);
 void M_CHCKQC(int32_t qc, int32_t bit, int32_t& iset, int32_t& status);
 void M_MKDESC(int32_t qca, int32_t qcr, char& qcd);
+
+namespace voran {
+// Masks of a value derived from two inputs: the bits 1..lastbit set in either
+// qc1 or qc2 (lastbit is clamped to 0..32; higher bits are not carried).
+int32_t qc_union(int32_t qc1, int32_t qc2, int32_t lastbit);
+}  // namespace voran
