@@ -1,20 +1,270 @@
-// Data files: template timing, file ranges, opening and closing.
-#include "core/core.h"
+// Data files: the file timing of a family from its template, the files that
+// cover a time window, and opening and closing a data file in normal, web,
+// archive and server mode.
+#include <fcntl.h>
+#include <netcdf.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
-void MTMRNG(std::string_view, int32_t, int32_t& endoff, int32_t& period, int32_t& status) {
-  endoff = 0;
-  period = 0;
-  status = MST_BAD_FILE;
+#include <cerrno>
+#include <cstdint>
+#include <limits>
+
+#include "core/core.h"
+#include "core/pathbuf.h"
+
+using voran::lead;
+using voran::TextBuf;
+
+namespace {
+
+// Persistent fields of the open and close routines.
+char ERRTPL[voran::PATHLEN];
+struct FileNames {
+  char LDNAME[voran::PATHLEN];
+  char LCLFNAME[13];
+};
+FileNames OPEN_NAMES, CLOSE_NAMES;
+char ANAME[voran::PATHLEN + 32];
+
+// Decompression buffer, reused by every unpack.
+unsigned char UNPACK_BUF[1 << 16];
+
+bool server_mode() { return std::string_view(VORANCOM1.FILE_SUFFIX, 4) == ".tmp"; }
+
+// Copy the directory (first dirlen characters) and the stem into names;
+// the returned length is dirlen clamped to what was given.
+int32_t keep_names(FileNames& names, std::string_view dir, int32_t dirlen,
+                   std::string_view stem) {
+  std::string_view d = lead(dir, std::min<int32_t>(dirlen, voran::PATHLEN));
+  voran::fset(names.LDNAME, voran::PATHLEN, d);
+  voran::fset(names.LCLFNAME, 13, stem);
+  return static_cast<int32_t>(d.size());
 }
 
-void MSFILES(int32_t, int32_t itime, int32_t& first, int32_t& nfiles) {
+// Read a single-valued integer global attribute. Anything else (missing,
+// another type, several values, out of the 32-bit range) is refused.
+bool int_attribute(int ncid, const char* name, int32_t& out) {
+  nc_type type;
+  size_t len;
+  if (nc_inq_att(ncid, NC_GLOBAL, name, &type, &len) != NC_NOERR || len != 1) return false;
+  switch (type) {
+    case NC_BYTE: case NC_UBYTE: case NC_SHORT: case NC_USHORT:
+    case NC_INT: case NC_UINT: case NC_INT64: case NC_UINT64:
+      break;
+    default:
+      return false;
+  }
+  long long v;
+  if (nc_get_att_longlong(ncid, NC_GLOBAL, name, &v) != NC_NOERR) return false;
+  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+    return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+bool write_all(int fd, const unsigned char* p, size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// Unpack the gzip file src into a new file dst (created exclusively, mode
+// 0600, never through a symbolic link). A stale copy under our own process
+// tag is replaced. Returns 0, or a nonzero code; on failure dst is removed.
+int unpack(const char* src, const char* dst) {
+  int in = ::open(src, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (in < 0) return errno != 0 ? errno : ENOENT;
+  struct stat st;
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return NC_ENOTNC;
+  }
+  gzFile gz = gzdopen(in, "rb");
+  if (gz == nullptr) {
+    ::close(in);
+    return NC_ENOMEM;
+  }
+  if (gzdirect(gz)) {  // not gzip data
+    gzclose(gz);
+    return NC_ENOTNC;
+  }
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int out = ::open(dst, flags, 0600);
+  if (out < 0 && errno == EEXIST) {
+    ::unlink(dst);
+    out = ::open(dst, flags, 0600);
+  }
+  if (out < 0) {
+    int e = errno != 0 ? errno : EACCES;
+    gzclose(gz);
+    return e;
+  }
+  bool ok = true;
+  for (;;) {
+    int n = gzread(gz, UNPACK_BUF, sizeof UNPACK_BUF);
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!write_all(out, UNPACK_BUF, static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  // gzclose reports a stream that ended early (truncated file).
+  if (gzclose(gz) != Z_OK) ok = false;
+  if (::close(out) != 0) ok = false;
+  if (!ok) {
+    ::unlink(dst);
+    return NC_ENOTNC;
+  }
+  return 0;
+}
+
+// Working copy of the file in server mode.
+void working_path(TextBuf& w, int32_t dirlen, const FileNames& names) {
+  w.clear();
+  w.add(lead(VORANCOM1.SERVER_ROOT, VORANCOM2.ROOT_LEN))
+      .add(lead(names.LDNAME, dirlen))
+      .add({names.LCLFNAME, 13})
+      .add({VORANCOM1.FILE_SUFFIX, 11});
+}
+
+// One open attempt of the file in directory base (ending in "/").
+int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
+  TextBuf path;
+  path.add(base.view()).add({OPEN_NAMES.LCLFNAME, 13});
+  if (!server_mode()) {
+    path.add({VORANCOM1.FILE_SUFFIX, 11}).rtrim();
+    if (path.overflow()) return NC_EINVAL;
+    return nc_open(path.c_str(), NC_NOWRITE, &ncid);
+  }
+  path.add(".gz");
+  TextBuf work;
+  working_path(work, dirlen, OPEN_NAMES);
+  if (path.overflow() || work.overflow()) return NC_EINVAL;
+  int rc = unpack(path.c_str(), work.c_str());
+  if (rc != 0) return rc;
+  rc = nc_open(work.c_str(), NC_NOWRITE, &ncid);
+  if (rc != NC_NOERR) ::unlink(work.c_str());
+  return rc;
+}
+
+}  // namespace
+
+void MTMRNG(std::string_view tpl, int32_t tlen, int32_t& endoff, int32_t& period,
+            int32_t& status) {
+  status = MST_BAD_FILE;
+  std::string_view path = lead(tpl, tlen);
+  voran::fset(ERRTPL, voran::PATHLEN, path);
+
+  TextBuf name;
+  name.add(path).rtrim();
+  TextBuf msg;
+  int ncid = -1;
+  if (name.overflow() || nc_open(name.c_str(), NC_NOWRITE, &ncid) != NC_NOERR) {
+    MERROR(msg.add("MTMRNG: BIF - NCOPN ERROR ON ").add(path).view());
+    return;
+  }
+  int32_t per = 0, off = 0;
+  // A period must be positive: every file time is a multiple of it.
+  if (!int_attribute(ncid, "filePeriod", per) || per <= 0) {
+    MERROR(msg.add("MTMRNG: BIF - NCAGT ERROR filePeriod ").add(path).view());
+  } else if (!int_attribute(ncid, "fileEndOffset", off)) {
+    MERROR(msg.add("MTMRNG: BIF - NCAGT ERROR fileEndOffset ").add(path).view());
+  } else {
+    period = per;
+    endoff = off / 60;
+    status = MST_OK;
+  }
+  nc_close(ncid);
+}
+
+void MSFILES(int32_t family, int32_t itime, int32_t& first, int32_t& nfiles) {
   first = itime;
   nfiles = 0;
+  const auto& c = VORANCOM2;
+  int64_t p, off;
+  if (family >= 1 && family <= 10) {
+    p = c.FILE_PERIOD[family - 1];
+    off = c.FILE_ENDOFF[family - 1];
+  } else if (family >= 11 && family <= 16) {
+    p = c.UA_PERIOD[family - 11];
+    off = c.UA_ENDOFF[family - 11];
+  } else if (family >= 17 && family <= 23) {
+    p = c.OTHER_PERIOD[family - 17];
+    off = c.OTHER_ENDOFF[family - 17];
+  } else {
+    return;
+  }
+  if (p <= 0) return;  // timing never read: no files
+
+  const int64_t e = (off + 1) * 60;
+  const int64_t t_beg = itime + 60 * static_cast<int64_t>(c.WIN_BEFORE);
+  const int64_t t_end = itime + 60 * static_cast<int64_t>(c.WIN_AFTER);
+  if (t_beg < INT32_MIN || t_beg > INT32_MAX || t_end < INT32_MIN || t_end > INT32_MAX) return;
+
+  // Seconds since midnight (whole minutes) of a time; false outside the calendar.
+  auto day_seconds = [](int64_t t, int64_t& q) {
+    int32_t y, mo, d, h, mi, s, st = 0;
+    M_CNVTTM(static_cast<int32_t>(t), y, mo, d, h, mi, s, st);
+    q = 3600 * static_cast<int64_t>(h) + 60 * static_cast<int64_t>(mi);
+    return st == 0;
+  };
+  int64_t q_beg, q_end;
+  if (!day_seconds(t_beg, q_beg) || !day_seconds(t_end, q_end)) return;
+
+  const int64_t r = q_beg % p;
+  int64_t f = t_beg - r;
+  if (r >= e) f += p;
+  int64_t last = (t_end - q_end) + p * (q_end / p);
+  if (q_end % p >= e) last += p;
+  const int64_t n = (last - f) / p + 1;
+  if (f < INT32_MIN || f > INT32_MAX || n <= 0) return;
+  first = static_cast<int32_t>(f);
+  nfiles = static_cast<int32_t>(n);
 }
 
-void MVORANOPEN(std::string_view, int32_t, std::string_view, int32_t& ncid, int32_t& rcode) {
-  ncid = -1;
-  rcode = -1;
+void MVORANOPEN(std::string_view dir, int32_t dirlen, std::string_view stem, int32_t& ncid,
+                int32_t& rcode) {
+  const int32_t dl = keep_names(OPEN_NAMES, dir, dirlen, stem);
+  const std::string_view ldname = lead(OPEN_NAMES.LDNAME, dl);
+  const std::string_view data = lead(VORANCOM1.DATA_DIR, VORANCOM2.DATA_LEN);
+  int id = -1;
+
+  TextBuf base;
+  base.add(data).add(ldname);
+  int rc = open_in(base, dl, id);
+  if (rc != NC_NOERR) {
+    // The archive keeps files under the date of their stem.
+    const std::string_view s(OPEN_NAMES.LCLFNAME, 13);
+    TextBuf arch;
+    arch.add(data).add("/archive/").add(s.substr(0, 4)).add("/").add(s.substr(4, 2))
+        .add("/").add(s.substr(6, 2)).add(ldname);
+    voran::fset(ANAME, sizeof ANAME, arch.view());
+    rc = open_in(arch, dl, id);
+  }
+  if (rc != NC_NOERR && server_mode()) {
+    TextBuf work;
+    working_path(work, dl, OPEN_NAMES);
+    if (!work.overflow()) ::unlink(work.c_str());
+  }
+  rcode = rc;
+  ncid = rc == NC_NOERR ? id : -1;
 }
 
-void MVORANCLS1(int32_t, std::string_view, int32_t, std::string_view) {}
+void MVORANCLS1(int32_t ncid, std::string_view dir, int32_t dirlen, std::string_view stem) {
+  const int32_t dl = keep_names(CLOSE_NAMES, dir, dirlen, stem);
+  if (nc_close(ncid) != NC_NOERR) return;
+  if (!server_mode() || M_LSTCHR({CLOSE_NAMES.LCLFNAME, 13}, 13) == 0) return;
+  TextBuf work;
+  working_path(work, dl, CLOSE_NAMES);
+  if (!work.overflow()) ::unlink(work.c_str());
+}
