@@ -1,6 +1,71 @@
-// Solar radiation variables.
+// Solar radiation of one open surface file. Mesonet providers store every
+// kind of radiation report (averaged or accumulated over different periods,
+// different sensors) under one file variable; each kind is a variable code
+// of its own, and a record is delivered only for the code of the kind its
+// provider (or, for providers that mix kinds, its station) is assigned to.
+#include <algorithm>
+
 #include "variables/variables.h"
 
-void MSFCSRAD(int32_t, int32_t, int32_t, float*, char*, float*, float*, int32_t& status) {
-  status = 1005;
+namespace {
+
+using voran::RMISS;
+
+constexpr int32_t COOP = 5;
+constexpr int32_t COOP_KIND = 12;
+constexpr int32_t NO_KIND = -1;
+
+struct CodeKind {
+  int32_t code, kind;
+};
+constexpr CodeKind KINDS[] = {{187, 0},  {74, 1},   {101, 2},  {102, 3},  {103, 4},  {104, 5},
+                              {105, 6},  {132, 7},  {133, 8},  {134, 9},  {135, 10}, {136, 11},
+                              {137, 12}, {138, 13}, {139, 14}, {140, 15}, {207, 16}};
+
+// Kind a radiation code stands for; a code not in the list matches no record.
+int32_t kind_of(int32_t code) {
+  for (const CodeKind& ck : KINDS)
+    if (ck.code == code) return ck.kind;
+  return -1000;
+}
+
+}  // namespace
+
+void MSFCSRAD(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, float* qca,
+              float* qcr, int32_t& status) {
+  if (slot < 1 || slot > voran::NFSLOTS || dset < 1 || dset > voran::NSRC) {
+    status = MST_BAD_TABLE;
+    return;
+  }
+  int32_t n = std::clamp<int32_t>(SFCSTRN.FILE_NREC[slot - 1], 0, voran::MAXREPORTS);
+  bool has_qc = false;
+  voran::read_values(code, dset, slot, val, status);
+  if (status == MST_OK) voran::read_qc(code, dset, slot, 1, qcd, qca, qcr, has_qc, status);
+  // COOP reports are all of one kind and carry no provider names.
+  if (status == MST_OK && dset != COOP) {
+    voran::read_names11("dataProvider", slot, voran::REC_PROVIDER, status);
+    if (status == MST_OK) voran::read_names11("stationName", slot, voran::REC_STATION, status);
+  }
+  if (status != MST_OK) {
+    voran::fill_missing(n, val, qcd, qca, qcr);
+    return;
+  }
+  VORANCOM2.QC_SOURCE = has_qc ? 1 : 2;
+
+  int32_t want = kind_of(code);
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t kind = COOP_KIND;
+    if (dset != COOP) {
+      voran::ProvMatch m =
+          voran::provider_lookup(voran::REC_PROVIDER + int64_t{i} * voran::NAME11, 10,
+                                 voran::REC_STATION + int64_t{i} * voran::NAME11, 2);
+      kind = m.found ? m.code : NO_KIND;
+    }
+    if (kind != want) val[i] = RMISS;
+    if (val[i] == RMISS) {
+      qcd[i] = 'Z';
+      qca[i] = 0.0f;
+      qcr[i] = 0.0f;
+    }
+  }
 }

@@ -55,20 +55,31 @@ void fill_missing(int32_t n, float* val, char* qcd, float* qca, float* qcr);
 
 // ---- provider codes of a report (provider_codes.cpp) ----
 namespace voran {
+// Characters kept per record of "dataProvider", "stationName" and
+// "stationId" by read_names11.
+inline constexpr int NAME11 = 11;
+// Per-record names of the file being handled, NAME11 characters each.
+extern char REC_PROVIDER[MAXREPORTS * NAME11];
+extern char REC_STATION[MAXREPORTS * NAME11];
+// Read a character variable of the file in slot for all its records,
+// keeping the first 11 characters of each (NULs and short strings
+// blank-padded) in out, 11 per record. Reads in pieces, so any string
+// width is accepted.
+void read_names11(std::string_view name, int32_t slot, char* out, int32_t& status);
+
 // Result of looking a report's provider up in provider table 1.
 struct ProvMatch {
   bool found;        // a provider (or one of its subtypes) gave a code
-  bool direct;       // matched by the provider entry itself (its code 3 is 0)
-  int32_t provider;  // 1-based entry of the provider table that matched, 0 when none
+  bool direct;       // the provider entry itself gave it (its code 3 is 0)
+  int32_t provider;  // 1-based provider entry that gave the code, 0 when none
   int32_t code;      // the code asked for, 0 when not found
 };
 // which = 1: precipitation period code (provider/subtype code 1);
 // which = 2: solar-radiation kind (provider/subtype code 2).
-// prov: the record's provider field (provw characters, NULs count as blanks);
-// station: its station name (stw characters, of which at most 11 count).
-ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t stw,
-                          int32_t which);
+// prov: the record's provider, of which the first provw characters count;
+// station: its 11-character station name.
+ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t which);
 // First entry of provider table 1 whose name equals the record's provider
-// (same significant length), 0 when none.
+// (same significant length within provw characters), 0 when none.
 int32_t provider_index(const char* prov, int32_t provw);
 }  // namespace voran
