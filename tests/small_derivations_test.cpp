@@ -144,6 +144,33 @@ TEST_F(SmallDerivationsTest, PressureChangeNeedsAmountAndCharacteristic) {
   EXPECT_EQ(st_, MST_NOT_IN_DATABASE);
 }
 
+TEST_F(SmallDerivationsTest, PressureChangeBeyondTheCharacteristicBuffer) {
+  // More records than the characteristic is read at once: the records past
+  // the first chunk get their signs too.
+  table(4, 1, "pressChange3Hour", ' ');
+  table(5, 1, "pressChangeChar", ' ');
+  const int n = voran::MAXSTATIONS + 3;
+  std::string amounts;
+  std::string chars = "7";
+  amounts.reserve(5 * n);
+  chars.reserve(3 * n);
+  for (int i = 0; i < n; ++i) amounts += i ? ", 150" : "150";
+  for (int i = 1; i < n - 3; ++i) chars += ", 2";
+  chars += ", 7, 2, 8";
+  open(1, fvar("pressChange3Hour", false) + fvar("pressChangeChar", false),
+       " pressChange3Hour = " + amounts + " ;\n pressChangeChar = " + chars + " ;\n");
+  std::vector<float> val(n), qca(n), qcr(n);
+  std::vector<char> qcd(n);
+  MSFCPCHG(4, 1, 1, val.data(), qcd.data(), qca.data(), qcr.data(), st_);
+  ASSERT_EQ(st_, 0);
+  EXPECT_EQ(val[0], -150.0f);
+  EXPECT_EQ(val[n - 5], 150.0f);
+  EXPECT_EQ(val[n - 4], 150.0f);
+  EXPECT_EQ(val[n - 3], -150.0f);
+  EXPECT_EQ(val[n - 2], 150.0f);
+  EXPECT_EQ(val[n - 1], -150.0f);
+}
+
 // ---- archive temperature ----
 
 const char* const ART_DATA =
