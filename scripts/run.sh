@@ -9,7 +9,7 @@ cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORAN_TESTS=
 cmake --build "$top/build" -j"$(nproc)" --target stalist static_dir gen_sample
 if [ ! -f "$top/sample/.complete" ]; then
   rm -rf "$top/sample"
-  "$top/build/gen_sample" "$top/sample"
+  "$top/build/gen_sample" "$top/sample" "$top/static"
   touch "$top/sample/.complete"
 fi
 mkdir -p "$top/run"
