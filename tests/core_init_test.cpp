@@ -239,6 +239,22 @@ TEST(CoreInit, MessagesFollowSwitchAndDatabase) {
   EXPECT_TRUE(MCOM2.MSGFLAG);
   MINIT("SFC", "ZEM", false, st);
   EXPECT_FALSE(MCOM2.MSGFLAG);
+
+  // Before a database is chosen a caller's unit 6 means standard output.
+  MCOM2.MSGFLAG = true;
+  MCOM2.DBNUM = 0;
+  FILEUNITS.UNIT[1] = 6;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  MERROR("X: ONE");
+  FILEUNITS.UNIT[1] = 5;
+  MERROR("X: TWO");
+  MCOM2.DBNUM = 2;
+  MERROR("X: THREE");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), " X: ONE\n X: THREE\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), " X: TWO\n");
+  FILEUNITS.UNIT[1] = 0;
+  MCOM2.MSGFLAG = false;
 }
 
 TEST(CoreInit, SurfaceUnderZem) {

@@ -10,8 +10,8 @@
 
 // ---- messages and strings (errors.cpp, strings.cpp) ----
 void MERROR(std::string_view message);
-// Position (1-based) of the last character of s[0..len) that is neither blank
-// nor NUL; 0 when there is none.
+// Position (1-based) of the last significant character of s[0..len): printable
+// ASCII other than the blank and the grave accent; 0 when there is none.
 int32_t M_LSTCHR(std::string_view s, int32_t len);
 // MODE 1 borrows a unit into lun, MODE 2 gives lun back.
 void M_GETLUN(int32_t& lun, int32_t mode);
