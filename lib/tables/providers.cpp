@@ -312,7 +312,7 @@ void M_UPDSRCIN(int32_t ncid, int32_t recdim, int32_t& status) {
 
   // Never trust the announced count: take only entries every array holds.
   float fnum = PSTNUM[0];
-  int32_t n = (std::isnan(fnum) || fnum < 1.0f) ? 0 : trunc_i32(std::min(fnum, float(MAXPST)));
+  int32_t n = (std::isnan(fnum) || fnum < 1.0f || fnum == voran::RMISS) ? 0 : trunc_i32(std::min(fnum, float(MAXPST)));
   n = std::min({n, ncode[0], ncode[1], ncode[2], ncode[3], ntype, nname, MAXPST});
 
   bool changed = false;

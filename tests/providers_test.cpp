@@ -1,0 +1,327 @@
+// Provider selection, provider numbering of data-file reports and the merge
+// of the provider tables that mesonet files carry.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "provtest_fixture.h"
+#include "tables/tables.h"
+
+namespace {
+
+// The surface provider table as the installation lists it: places 1-6 and
+// 31-35 fixed, mesonet providers at 7-30.
+void standard_table() {
+  pfix::clear_providers();
+  const char* fixed[] = {"ASOS", "COOP", "OTHER-MTR", "SAO", "MARITIME", "ASOS-HFM"};
+  for (const char* n : fixed) pfix::add_provider(n);
+  for (int k = 7; k <= 30; ++k) pfix::add_provider("MESO" + std::to_string(k));
+  const char* late[] = {"UrbaNet", "OTHER-HFM", "NEPP", "HCN", "CRN"};
+  for (const char* n : late) pfix::add_provider(n);
+}
+
+class Selection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standard_table();
+    VORANCOM2.DSINIT[0] = voran::INIT_MARK;
+    for (bool& b : VORANCOM2.SRC_AVAIL) b = true;
+    for (bool& b : VORANCOM2.SRC_SELECT) b = true;
+    MCOM2.CURDSET = 0;
+    MCOM2.MSGFLAG = false;
+  }
+  static void select(std::string_view name, bool on) {
+    int32_t st = -1;
+    MSETSFCPVDR(name, on, st);
+    ASSERT_EQ(st, 0);
+  }
+  static std::string sources() {
+    std::string s;
+    for (bool b : VORANCOM2.SRC_SELECT) s += b ? '1' : '0';
+    return s;
+  }
+  static bool sel(int k) { return PROVTBL.SUBSRC_SELECTED[0][k - 1]; }
+};
+
+TEST_F(Selection, RefusedBeforeSurfaceInitialisation) {
+  VORANCOM2.DSINIT[0] = 0;
+  int32_t st = 0;
+  MSETSFCPVDR("ALL-SFC", false, st);
+  EXPECT_EQ(st, MST_NOT_INITIALIZED);
+  EXPECT_EQ(sources(), "1111111111");
+}
+
+TEST_F(Selection, DriverSequenceLeavesOnlyMesonet) {
+  std::memcpy(VORANCOM1.LIST_TIME[0], "212372000", 9);
+  select("ALL-SFC", false);
+  EXPECT_EQ(std::string(VORANCOM1.LIST_TIME[0], 9), "         ");
+  select("ALL-MESO", true);
+  EXPECT_EQ(sources(), "0001000000");
+  for (int k = 1; k <= 6; ++k) EXPECT_FALSE(sel(k)) << k;
+  for (int k = 7; k <= 35; ++k) EXPECT_TRUE(sel(k)) << k;
+  // A provider seen later is selected too.
+  char names[20];
+  voran::fset(names, 10, "NEWNET");
+  voran::fset(names + 10, 10, "MESO9");
+  int32_t num[2] = {0, 0}, st = -1;
+  M_IDSUBSRC(2, names, num, st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(num[0], 36);
+  EXPECT_EQ(num[1], 9);
+  EXPECT_TRUE(sel(36));
+}
+
+TEST_F(Selection, SingleNamesAndGroups) {
+  select("ALL-SFC", false);
+  select("ASOS", true);
+  EXPECT_EQ(sources(), "1000000000");
+  EXPECT_TRUE(sel(1));
+  EXPECT_FALSE(sel(3));
+  // Deselecting the last METAR provider switches METAR off in the
+  // consistency pass.
+  select("ASOS", false);
+  EXPECT_EQ(sources(), "0000000000");
+
+  select("ALL-HFMTR", true);
+  EXPECT_EQ(sources(), "0000001000");
+  EXPECT_TRUE(sel(6));
+  EXPECT_TRUE(sel(32));
+  select("MARITIME", true);
+  EXPECT_EQ(sources(), "0100001000");
+  select("MARITIME", false);
+  EXPECT_EQ(sources(), "0000001000");
+}
+
+TEST_F(Selection, OptionalSourcesFollowAvailability) {
+  // A single-name deselection only deselects the provider number.
+  select("SAO", false);
+  EXPECT_TRUE(VORANCOM2.SRC_SELECT[2]);
+  EXPECT_FALSE(sel(4));
+  // Sources whose files this installation lacks are never selected.
+  VORANCOM2.SRC_AVAIL[0] = false;  // SAO
+  VORANCOM2.SRC_AVAIL[5] = false;  // HCN
+  select("SAO", true);
+  select("HCN", true);
+  EXPECT_FALSE(VORANCOM2.SRC_SELECT[2]);
+  EXPECT_FALSE(VORANCOM2.SRC_SELECT[8]);
+  EXPECT_TRUE(sel(4));
+}
+
+TEST_F(Selection, UnknownNamesBecomeRequests) {
+  select("ALL-SFC", false);
+  // Group names are case-sensitive: this is a provider name.
+  select("all-meso", true);
+  EXPECT_EQ(sources(), "0001000000");
+  ASSERT_EQ(PROVTBL.REQ_COUNT[0], 1);
+  EXPECT_EQ(std::string(PROVTBL.REQ_NAME[0][0], 10), "all-meso  ");
+  select("LATENET", true);
+  // Only the first 10 characters of a name count.
+  select("QUIETNET12345", false);
+  char names[40];
+  voran::fset(names, 10, "LATENET");
+  voran::fset(names + 10, 10, "QUIETNET12");
+  voran::fset(names + 20, 10, "OTHERNET");
+  voran::fset(names + 30, 10, "MESO8");
+  int32_t num[4], st = -1;
+  M_IDSUBSRC(4, names, num, st);
+  EXPECT_EQ(num[0], 36);
+  EXPECT_EQ(num[1], 37);
+  EXPECT_EQ(num[2], 38);
+  EXPECT_EQ(num[3], 8);
+  EXPECT_TRUE(sel(36));
+  EXPECT_FALSE(sel(37));
+  EXPECT_FALSE(sel(38));  // the default after ALL-SFC false
+
+  // At most 100 requests are remembered.
+  for (int i = PROVTBL.REQ_COUNT[0]; i < 110; ++i) select("R" + std::to_string(i), false);
+  EXPECT_EQ(PROVTBL.REQ_COUNT[0], 100);
+  EXPECT_EQ(std::string(PROVTBL.REQ_NAME[0][99], 10), "R99       ");
+}
+
+TEST(ProviderNumbers, BlankNamesAndTheFullTable) {
+  pfix::clear_providers();
+  MCOM2.CURDSET = 0;
+  char names[30];
+  int32_t num[3] = {-1, -1, -1}, st = -1;
+  // Into an empty table a blank name is entered as provider 1.
+  voran::fset(names, 10, "");
+  M_IDSUBSRC(1, names, num, st);
+  EXPECT_EQ(num[0], 1);
+  EXPECT_EQ(PROVTBL.SUBSRC_NAMLEN[0][0], 0);
+
+  // Names from data files come NUL-padded; they match blank-padded table
+  // names and are stored blank-padded.
+  std::memcpy(names, "OKMESO\0\0\0\0", 10);
+  std::memcpy(names + 10, "\0\0\0\0\0\0\0\0\0\0", 10);
+  std::memcpy(names + 20, "OKMESO    ", 10);
+  pfix::clear_providers();
+  pfix::add_provider("ASOS");
+  M_IDSUBSRC(3, names, num, st);
+  EXPECT_EQ(num[0], 2);
+  EXPECT_EQ(num[1], 0);
+  EXPECT_EQ(num[2], 2);
+  EXPECT_EQ(std::string(PROVTBL.SUBSRC_NAME[0][1], 10), "OKMESO    ");
+  EXPECT_EQ(PROVTBL.SUBSRC_NAMLEN[0][1], 6);
+  EXPECT_EQ(PROVTBL.SUBSRC_LISTED[0], 2);
+
+  // Up to 99 real providers; the 100th place collects the rest.
+  for (int k = 3; k <= 99; ++k) pfix::add_provider("P" + std::to_string(k));
+  voran::fset(names, 10, "LATE1");
+  voran::fset(names + 10, 10, "LATE2");
+  voran::fset(names + 20, 10, "P50");
+  M_IDSUBSRC(3, names, num, st);
+  EXPECT_EQ(num[0], 999);
+  EXPECT_EQ(num[1], 999);
+  EXPECT_EQ(num[2], 50);
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 100);
+  EXPECT_EQ(std::string(PROVTBL.SUBSRC_NAME[0][99], 10), "ALL ELSE  ");
+  EXPECT_EQ(PROVTBL.SUBSRC_NAMLEN[0][99], 8);
+}
+
+TEST(ProviderNumbers, TableOfTheCurrentDataset) {
+  pfix::clear_providers();
+  char names[10];
+  voran::fset(names, 10, "GAUGES");
+  int32_t num = -1, st = -1;
+  MCOM2.CURDSET = 7;  // HYDRO: provider table 2
+  M_IDSUBSRC(1, names, &num, st);
+  EXPECT_EQ(num, 1);
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[1], 1);
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 0);
+  MCOM2.CURDSET = 1;  // RAOB has no provider table
+  M_IDSUBSRC(1, names, &num, st);
+  EXPECT_EQ(num, 0);
+  EXPECT_EQ(st, 0);
+  MCOM2.CURDSET = 0;
+}
+
+// A mesonet file's provider table: 6 entries of which numPST announces n.
+std::string pst_file(const std::string& numpst, int maxpst, const std::string& names,
+                     const std::string& types, const std::string& codes, bool with_code4 = true,
+                     bool with_names = true) {
+  std::string cdl = "netcdf t {\ndimensions:\n  recNum = UNLIMITED ;\n  maxPST = " +
+                    std::to_string(maxpst) +
+                    " ;\n  pstLen = 11 ;\nvariables:\n  float numPST ;\n"
+                    "  int code1PST(maxPST) ;\n  int code2PST(maxPST) ;\n"
+                    "  float code3PST(maxPST) ;\n" +
+                    std::string(with_code4 ? "  int code4PST(maxPST) ;\n" : "") +
+                    "  char typePST(maxPST) ;\n" +
+                    std::string(with_names ? "  char namePST(maxPST, pstLen) ;\n" : "") +
+                    "  float x(recNum) ;\ndata:\n numPST = " + numpst + " ;\n" + codes +
+                    " typePST = " + types + " ;\n" +
+                    (with_names ? " namePST = " + names + " ;\n" : "") + "}\n";
+  return cdl;
+}
+
+class FileTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pfix::clear_providers();
+    pfix::add_provider("ASOS");
+    pfix::add_provider("OKMESO", -1, 2, 0, 0);
+    pfix::add_subtype("SNOWBIRD", 1, 3);
+    MCOM2.CURDSET = 0;
+    MCOM2.MSGFLAG = true;
+    MCOM2.DBNUM = 1;
+    VORANCOM2.DSINIT[0] = voran::INIT_MARK;
+  }
+  void TearDown() override { MCOM2.MSGFLAG = false; }
+  // Merge the table of a file; the call is silent and keeps MSGFLAG.
+  static void merge(const std::string& cdl) {
+    std::string path = testutil::make_tmpdir() + "/pst.nc";
+    ASSERT_TRUE(testutil::ncgen(cdl, path));
+    int ncid = -1, recdim = -1;
+    ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+    nc_inq_unlimdim(ncid, &recdim);
+    int32_t st = -1;
+    testing::internal::CaptureStdout();
+    M_UPDSRCIN(ncid, recdim, st);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(st, 0);
+    EXPECT_TRUE(MCOM2.MSGFLAG);
+    nc_close(ncid);
+  }
+  static const std::string codes6;
+};
+
+const std::string FileTable::codes6 =
+    " code1PST = 1, 7, 6, 2, 9, 4 ;\n code2PST = 5, 8, 0, 4, 9, 4 ;\n"
+    " code3PST = 0, 0, 0, 0, 9, 0 ;\n code4PST = 1, 1, 0, 0, 9, 0 ;\n";
+const std::string NAMES6 = "\"OKMESO\", \"NEWPROV\", \"SNOWBIRD\", \"NEWSTN\", \"ODD\", \"EXTRA\"";
+
+TEST_F(FileTable, MergesProvidersAndSubtypes) {
+  int32_t st = -1;
+  MSETSFCPVDR("NEWPROV", false, st);  // a request before the provider is known
+  merge(pst_file("5.7", 6, NAMES6, "\"PPSSXP\"", codes6));
+  // Known provider: all four codes refreshed.
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE1[0][1], 1);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE2[0][1], 5);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE4[0][1], 1);
+  // New provider: appended blank-padded, its selection from the request.
+  ASSERT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
+  EXPECT_EQ(std::string(PROVTBL.SUBSRC_NAME[0][2], 10), "NEWPROV   ");
+  EXPECT_EQ(PROVTBL.SUBSRC_NAMLEN[0][2], 7);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE1[0][2], 7);
+  EXPECT_FALSE(PROVTBL.SUBSRC_SELECTED[0][2]);
+  // Subtypes: one refreshed, one appended; the entry of type X ignored and
+  // the sixth entry lies beyond the announced count.
+  EXPECT_EQ(PROVTBL.SUBTYPE_CODE1[0][0], 6);
+  EXPECT_EQ(PROVTBL.SUBTYPE_CODE2[0][0], 0);
+  ASSERT_EQ(PROVTBL.SUBTYPE_COUNT[0], 2);
+  EXPECT_EQ(std::string(PROVTBL.SUBTYPE_NAME[0][1], 11), "NEWSTN     ");
+  EXPECT_EQ(PROVTBL.SUBTYPE_CODE2[0][1], 4);
+  EXPECT_EQ(PROVTBL.SUBSRC_LISTED[0], 3);
+  EXPECT_EQ(PROVTBL.SUBTYPE_LISTED[0], 2);
+
+  // A second merge of the same table changes nothing.
+  merge(pst_file("5", 6, NAMES6, "\"PPSSXP\"", codes6));
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
+  EXPECT_EQ(PROVTBL.SUBTYPE_COUNT[0], 2);
+}
+
+TEST_F(FileTable, NeverTrustsTheAnnouncedCount) {
+  // More announced than the arrays hold: only what is present is taken.
+  merge(pst_file("1.e9", 2, "\"AAA\", \"BBB\"", "\"PP\"",
+                 " code1PST = 1, 2 ;\n code2PST = 0, 0 ;\n code3PST = 0, 0 ;\n"
+                 " code4PST = 0, 0 ;\n"));
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 4);
+  // NaN, negative, zero and missing counts take nothing.
+  for (const char* n : {"NaNf", "-3", "0", "_"}) {
+    merge(pst_file(n, 6, NAMES6, "\"PPSSXP\"", codes6));
+    EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 4) << n;
+    EXPECT_EQ(PROVTBL.SUBTYPE_COUNT[0], 1) << n;
+  }
+  // A NaN code is stored as 0, never converted blindly.
+  merge(pst_file("1", 1, "\"NANPROV\"", "\"P\"",
+                 " code1PST = 3 ;\n code2PST = 1 ;\n code3PST = NaNf ;\n code4PST = 0 ;\n"));
+  ASSERT_EQ(PROVTBL.SUBSRC_COUNT[0], 5);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE3[0][4], 0);
+  // The tables never grow past their sizes.
+  while (PROVTBL.SUBSRC_COUNT[0] < voran::NPROV) pfix::add_provider("X" + std::to_string(PROVTBL.SUBSRC_COUNT[0]));
+  merge(pst_file("2", 2, "\"FULL1\", \"OKMESO\"", "\"PP\"",
+                 " code1PST = 1, 3 ;\n code2PST = 0, 3 ;\n code3PST = 0, 0 ;\n"
+                 " code4PST = 0, 0 ;\n"));
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], voran::NPROV);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE1[0][1], 3);
+}
+
+TEST_F(FileTable, IncompleteTables) {
+  // Without code4PST the fourth code is 0.
+  merge(pst_file("1", 1, "\"NOCODE4\"", "\"P\"",
+                 " code1PST = 3 ;\n code2PST = 1 ;\n code3PST = 0 ;\n", false));
+  ASSERT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE1[0][2], 3);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE4[0][2], 0);
+  // Without names nothing changes.
+  merge(pst_file("1", 1, "", "\"P\"",
+                 " code1PST = 3 ;\n code2PST = 1 ;\n code3PST = 0 ;\n code4PST = 0 ;\n", true,
+                 false));
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
+  // A file without any provider table: nothing changes, nothing printed.
+  merge("netcdf t {\ndimensions:\n  recNum = UNLIMITED ;\nvariables:\n  float x(recNum) ;\n"
+        "data:\n}\n");
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
+}
+
+}  // namespace
