@@ -30,7 +30,7 @@ void MSFCPCHG(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, f
   using namespace voran;
   (void)code;  // always 4
   int32_t n = 0;
-  if (!slotqc::records(slot, n, status)) return;
+  if (!derived::records_of(slot, n, status)) return;
 
   read_values(CODE_PCHG, dset, slot, val, status);
   if (status != MST_OK) return;

@@ -34,7 +34,7 @@ void MSFCRDLFT(int32_t code, int32_t slot, float* val, char* qcd, float* qca, fl
                int32_t& status) {
   using namespace voran;
   int32_t n = 0;
-  if (!slotqc::records(slot, n, status)) return;
+  if (!derived::records_of(slot, n, status)) return;
   if (code < CODE_FIRST || code > CODE_LAST) {
     status = MST_BAD_TABLE;
     return;

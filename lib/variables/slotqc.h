@@ -1,30 +1,14 @@
-// Helpers of the small derivations (temperature.cpp, pchange.cpp, snow.cpp,
-// roadtemp.cpp): checking a file slot and reading a variable's QC companions
-// by a given QC letter.
+// Helper of the small derivations (temperature.cpp, pchange.cpp, snow.cpp,
+// roadtemp.cpp): a variable's QC companions read by a given QC letter.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
+#include "variables/derived.h"
 #include "variables/variables.h"
 
 namespace voran::slotqc {
-
-// Record count of the file in slot, checked against the work arrays (one
-// entry per record). False, with the status set, when it cannot be served.
-inline bool records(int32_t slot, int32_t& n, int32_t& status) {
-  if (slot < 1 || slot > NFSLOTS || SFCSTRN.FILE_NCID[slot - 1] < 0) {
-    status = MST_BAD_FILE;
-    return false;
-  }
-  n = SFCSTRN.FILE_NREC[slot - 1];
-  if (n < 0 || n > MAXREPORTS) {
-    status = MST_TOO_MANY_RECORDS;
-    return false;
-  }
-  status = MST_OK;
-  return true;
-}
 
 // QC of the variable name (one value per record): read from the file when
 // the letter is "Q", otherwise "Z" and masks 0. has_qc tells whether the

@@ -25,7 +25,7 @@ void MSFCSNOW(int32_t code, int32_t slot, float* val, char* qcd, float* qca, flo
   using namespace voran;
   (void)code;  // always 73
   int32_t n = 0;
-  if (!slotqc::records(slot, n, status)) return;
+  if (!derived::records_of(slot, n, status)) return;
   fset(SNOW.VRNAM[0], 12, "snowDepth6H");
   fset(SNOW.VRNAM[1], 12, "snowDepth24H");
   VORANCOM2.QC_SOURCE = 1;

@@ -24,7 +24,7 @@ void MSFCART(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, fl
   using namespace voran;
   (void)code;  // always 8
   int32_t n = 0;
-  if (!slotqc::records(slot, n, status)) return;
+  if (!derived::records_of(slot, n, status)) return;
   const char letter = qcletter(CODE_T, dset);
   fset(ART.TVNAME, sizeof ART.TVNAME, "archiveTemperature");
   const std::string_view tvname = fview(ART.TVNAME, sizeof ART.TVNAME);
