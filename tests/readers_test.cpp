@@ -287,6 +287,13 @@ TEST_F(Readers, TypesAbsenceAndMessages) {
   EXPECT_EQ(status_, 1005);
   rd(id, rd_, "QCA");
   EXPECT_EQ(status_, 1005);
+  rd(id, rd_, std::string("tf\0x", 4).c_str());
+  EXPECT_EQ(status_, 0) << "a C string ends at its NUL";
+  std::vector<float> v(8);
+  std::vector<int32_t> work(8);
+  MRDNUM1(std::string_view("tf\0x", 4), id, rd_, 1, 4, MISS, v.data(), 8, work.data(), nvals_,
+          status_);
+  EXPECT_EQ(status_, 1005) << "a field with a NUL inside names no variable";
   rd(id, -1, "tf", 1, 4, 64);
   EXPECT_EQ(status_, 0) << "without a record dimension the variable is read whole";
   rd(id + 1000, rd_, "tf");
@@ -295,6 +302,7 @@ TEST_F(Readers, TypesAbsenceAndMessages) {
   EXPECT_EQ(out,
             " MRDNUM1: BAD VARIABLE TYPE d\n"
             " MRDNUM1: BAD VARIABLE TYPE name\n"
+            " MRDNUM1: VARIABLE NOT IN SELECTED DATABASE\n"
             " MRDNUM1: VARIABLE NOT IN SELECTED DATABASE\n"
             " MRDNUM1: VARIABLE NOT IN SELECTED DATABASE\n"
             " MRDNUM1: BAD NCVID - tf\n");

@@ -142,6 +142,12 @@ TEST(TimeStrings, PublicTimeAndStem) {
 
   // Invalid times blank the string; so do years a two-digit string would
   // misname (1979 would read back as 2079).
+  MCOM2.MSGFLAG = true;
+  MCOM2.DBNUM = 1;
+  testing::internal::CaptureStdout();
+  MCHRTIM(2021, 13, 1, 0, 0, s, st);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), " MCHRTIM: INVALID TIME\n");
+  MCOM2.MSGFLAG = false;
   for (int y : {2021, 1979, 1945, 2080}) {
     std::memset(s, 'x', 9);
     MCHRTIM(y, y == 2021 ? 2 : 1, y == 2021 ? 30 : 1, 0, 0, s, st);

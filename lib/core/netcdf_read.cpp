@@ -85,7 +85,9 @@ int32_t locate(const ReaderKind& k, std::string_view name, int32_t ncid, int32_t
   ERRVAR[ERRLEN] = '\0';
 
   Slab& s = SLAB;
-  int rc = len > NC_MAX_NAME ? NC_ENOTVAR : nc_inq_varid(ncid, ERRVAR, &s.varid);
+  // A name NetCDF cannot hold (too long, or with a NUL inside) names no variable.
+  bool unnamable = len > NC_MAX_NAME || std::memchr(ERRVAR, '\0', ERRLEN) != nullptr;
+  int rc = unnamable ? NC_ENOTVAR : nc_inq_varid(ncid, ERRVAR, &s.varid);
   if (rc == NC_ENOTVAR) {
     if (!silent_absence()) report(k, "VARIABLE NOT IN SELECTED DATABASE", false);
     return MST_NOT_IN_DATABASE;
