@@ -366,4 +366,22 @@ TEST_F(SmallDerivationsTest, RefusesAnEmptyOrOversizedSlot) {
   EXPECT_EQ(st_, MST_TOO_MANY_RECORDS);
 }
 
+// A file without records gives nothing to fill and no failure.
+TEST_F(SmallDerivationsTest, EmptyFiles) {
+  table(4, 10, "pressChange3Hour", 'Q');
+  table(5, 10, "pressChangeChar", ' ');
+  table(8, 10, "temperature", 'Q');
+  open(10, fvar("pressChange3Hour") + fvar("pressChangeChar", false) + fvar("temperature") +
+       fvar("archiveTemperature") + fvar("snowDepth6H") + fvar("snowDepth24H") +
+       fvar("roadLiquidFreezeTemp1"), "");
+  MSFCPCHG(4, 10, 1, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
+  EXPECT_EQ(st_, 0);
+  MSFCART(8, 10, 1, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
+  EXPECT_EQ(st_, 0);
+  MSFCSNOW(73, 1, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
+  EXPECT_EQ(st_, 0);
+  MSFCRDLFT(89, 1, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
+  EXPECT_EQ(st_, 0);
+  EXPECT_EQ(val_[0], -1.0f);
+}
 }  // namespace
