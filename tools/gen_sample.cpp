@@ -77,6 +77,30 @@ double terrain(double lat, double lon) {
   return std::max(2.0, coast * (rockies + 0.25 * plains + appal) + 15.0);
 }
 
+// A rough outline of the contiguous United States, enough to keep land
+// stations off the sea.
+double lerp(double x, double x0, double x1, double y0, double y1) {
+  return y0 + (y1 - y0) * std::clamp((x - x0) / (x1 - x0), 0.0, 1.0);
+}
+
+bool on_land(double lat, double lon) {
+  if (lat < 25.0 || lat > 49.0) return false;
+  double west = lat >= 42.0 ? -124.3 : lat >= 38.0 ? -123.5
+              : lat >= 34.5 ? lerp(lat, 38.0, 34.5, -122.5, -120.4) : lerp(lat, 34.5, 32.5, -120.4, -117.2);
+  if (lon < west) return false;
+  double east = lat < 30.0 ? -80.1 : lat < 35.0 ? lerp(lat, 30.0, 35.0, -81.4, -75.6)
+              : lat < 40.0 ? lerp(lat, 35.0, 40.0, -75.6, -74.0) : lerp(lat, 40.0, 45.0, -72.0, -67.0);
+  if (lon > east) return false;
+  if (lon < -108.2 && lat < 31.4) return false;                                     // Mexico
+  if (lon >= -108.2 && lon < -97.2 && lat < lerp(lon, -106.5, -97.2, 31.8, 25.9)) return false;
+  if (lon >= -97.2 && lon < -82.8 && lat < lerp(lon, -97.2, -89.0, 27.5, 29.3)) return false;  // Gulf
+  if (lon >= -87.0 && lon < -82.8 && lat < 30.2) return false;
+  if (lon >= -82.8 && lon < -80.1 && lat < lerp(lon, -82.8, -80.6, 27.0, 25.2)) return false;
+  if (lon > -95.0 && lon < -89.0 && lat > 48.5) return false;
+  if (lon > -84.0 && lon < -76.0 && lat > 45.0) return false;                       // Ontario
+  return true;
+}
+
 double rain_rate(double lat, double lon, int hour) {  // mm/h
   double cx = -91.5 + 0.6 * (hour - 20), cy = 33.0 + 0.2 * (hour - 20);
   double d1 = std::hypot(lat - cy, (lon - cx) * 0.85);
@@ -369,8 +393,11 @@ std::vector<Station> make_stations(int net) {
           marine_position(r, s.lat, s.lon);
           s.elev = 3.0;
         } else {
-          s.lat = r.range(p.lat0, p.lat1);
-          s.lon = r.range(p.lon0, p.lon1);
+          for (int tries = 0; tries < 50; ++tries) {
+            s.lat = r.range(p.lat0, p.lat1);
+            s.lon = r.range(p.lon0, p.lon1);
+            if (on_land(s.lat, s.lon)) break;
+          }
           s.elev = std::round(terrain(s.lat, s.lon) * r.range(0.85, 1.15));
         }
         // Identifiers: a provider letter pair and a serial number.
@@ -416,8 +443,10 @@ std::vector<Station> make_stations(int net) {
       s.minute = 0;
       s.kind = r.chance(0.9) ? 1 : 0;  // automatic station
     } else {
-      s.lat = r.range(25.5, 48.8);
-      s.lon = r.range(-123.5, -68.0);
+      do {
+        s.lat = r.range(25.5, 48.8);
+        s.lon = r.range(-123.5, -68.0);
+      } while (!on_land(s.lat, s.lon));
       s.elev = std::round(terrain(s.lat, s.lon) * r.range(0.9, 1.1));
       s.minute = net == 1 ? 53 : net == 7 ? r.below(12) * 5 : r.below(4) * 15;
       if (net == 1) {
