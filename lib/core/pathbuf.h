@@ -42,4 +42,10 @@ inline std::string_view lead(std::string_view s, long n) {
   return s.substr(0, static_cast<std::size_t>(n) < s.size() ? static_cast<std::size_t>(n) : s.size());
 }
 
+// The same for a fixed character field of the state blocks (no NUL ending).
+template <std::size_t N>
+inline std::string_view lead(const char (&field)[N], long n) {
+  return lead(std::string_view(field, N), n);
+}
+
 }  // namespace voran
