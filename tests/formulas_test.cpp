@@ -247,6 +247,11 @@ TEST(FormulasTest, DegreeFactorsAndRotation) {
   M_ROTFAC(0.0f, 180.0f, 1.0f, sina, cosa);
   EXPECT_EQ(cosa, -1.0f);
   EXPECT_EQ(sina, sinf(180.0f * deg));
+  float u = 0.0f;
+  float v = 0.0f;
+  M_GETUV(1.0f, -1.0f, RM, u, v);  // u = sin(factor): the factor itself, to the bit
+  EXPECT_EQ(u, sinf(deg));
+  EXPECT_EQ(v, cosf(deg));
   M_ROTFAC(-95.0f, -95.0f, 0.7f, sina, cosa);
   EXPECT_EQ(sina, 0.0f);
   EXPECT_EQ(cosa, 1.0f);

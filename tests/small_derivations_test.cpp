@@ -354,18 +354,6 @@ TEST_F(SmallDerivationsTest, RoadFreezingTemperatureMessages) {
   EXPECT_TRUE(MCOM2.MSGFLAG);
 }
 
-TEST_F(SmallDerivationsTest, RefusesAnEmptyOrOversizedSlot) {
-  SFCSTRN.FILE_NCID[0] = -1;
-  MSFCSNOW(73, 1, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
-  EXPECT_NE(st_, 0);
-  MSFCART(8, 9, 0, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
-  EXPECT_EQ(st_, MST_BAD_FILE);
-  open(1, fvar("x", false), " x = 1 ;\n");
-  SFCSTRN.FILE_NREC[0] = voran::MAXREPORTS + 1;
-  MSFCPCHG(4, 1, 1, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
-  EXPECT_EQ(st_, MST_TOO_MANY_RECORDS);
-}
-
 // A file without records gives nothing to fill and no failure.
 TEST_F(SmallDerivationsTest, EmptyFiles) {
   table(4, 10, "pressChange3Hour", 'Q');
