@@ -5,6 +5,7 @@
 // in SFCSTRN/SFCSTRC for the variable requests that follow.
 #include <netcdf.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "stations/stations.h"
@@ -98,8 +99,8 @@ void MSFCSTA(std::string_view atime, int32_t& nsta, char* stid, int32_t* wmoid, 
   bool stop = false;
   for (int32_t d = 1; d <= voran::NSRC && !stop; ++d) {
     if (!VORANCOM2.SRC_SELECT[d - 1]) continue;
-    int32_t ftime = 0, nfile = 0;
-    MSFILES(d, t, ftime, nfile);
+    int32_t first = 0, nfile = 0;
+    MSFILES(d, t, first, nfile);
     if (nfile > MAX_FILES_PER_SOURCE) {
       too_many(nsta, status);
       return;
@@ -107,10 +108,11 @@ void MSFCSTA(std::string_view atime, int32_t& nsta, char* stid, int32_t* wmoid, 
     const std::string_view dir{SFCSTRC.DSET_DIR[d - 1], voran::PATHLEN};
     const int32_t dirlen = SFCSTRN.DSET_DIRLEN[d - 1];
     int32_t r = 1;  // next free work-array entry
+    int64_t ftime = first;
     for (int32_t f = 0; f < nfile; ++f) {
       const int32_t s = ++SFCSTRN.FILE_COUNT;
-      int32_t st = 0;
-      M_MKFNAM(ftime, FTIME, st);
+      int32_t st = (ftime >= INT32_MIN && ftime <= INT32_MAX) ? 0 : MST_BAD_TIME;
+      if (st == 0) M_MKFNAM(static_cast<int32_t>(ftime), FTIME, st);
       ftime += VORANCOM2.FILE_PERIOD[d - 1];
       if (st == 0) M_MKWFNM({FTIME, 9}, SFCSTRC.FILE_NAME[s - 1], st);
       if (st != 0) {
