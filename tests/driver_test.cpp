@@ -1,0 +1,268 @@
+// stalist end to end on a small mesonet tree, its failure lines, and the
+// Fortran edit descriptors of its listing (reference texts from gfortran).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "../driver/fortran_format.h"
+#include "testutil.h"
+
+namespace {
+
+std::string f(int w, int d, float v) {
+  std::string s;
+  fortran::put_f(s, w, d, v);
+  return s;
+}
+std::string i(int w, int32_t v) {
+  std::string s;
+  fortran::put_i(s, w, v);
+  return s;
+}
+
+TEST(DriverFormat, FieldsMatchGfortran) {
+  const float inf = std::numeric_limits<float>::infinity();
+  EXPECT_EQ(f(10, 2, 999999.0f), " 999999.00");
+  EXPECT_EQ(f(10, 2, -0.001f), "     -0.00");
+  EXPECT_EQ(f(10, 2, -0.0f), "     -0.00");
+  EXPECT_EQ(f(10, 2, 0.0f), "      0.00");
+  EXPECT_EQ(f(10, 2, 1e10f), "**********");
+  EXPECT_EQ(f(10, 2, 9999999.0f), "9999999.00");
+  EXPECT_EQ(f(10, 2, -9999999.0f), "**********");
+  EXPECT_EQ(f(10, 2, -123456.8f), "-123456.80");
+  EXPECT_EQ(f(10, 2, std::nanf("")), "       NaN");
+  EXPECT_EQ(f(10, 2, inf), "  Infinity");
+  EXPECT_EQ(f(10, 2, -inf), " -Infinity");
+  EXPECT_EQ(f(8, 2, -inf), "    -Inf");
+  EXPECT_EQ(f(3, 2, inf), "Inf");
+  EXPECT_EQ(f(2, 2, -inf), "**");
+  // Rounding of the exact binary value, ties to even.
+  EXPECT_EQ(f(10, 2, 0.125f), "      0.12");
+  EXPECT_EQ(f(10, 2, 0.375f), "      0.38");
+  EXPECT_EQ(f(10, 2, 2.675f), "      2.67");
+  EXPECT_EQ(f(10, 2, 0.005f), "      0.00");
+  // The leading zero goes when only that makes the value fit.
+  EXPECT_EQ(f(4, 2, -0.5f), "-.50");
+  EXPECT_EQ(f(3, 2, 0.5f), ".50");
+  EXPECT_EQ(f(5, 2, -0.5f), "-0.50");
+
+  EXPECT_EQ(i(7, 1234567), "1234567");
+  EXPECT_EQ(i(7, -123456), "-123456");
+  EXPECT_EQ(i(7, 12345678), "*******");
+  EXPECT_EQ(i(7, -1234567), "*******");
+  EXPECT_EQ(i(7, std::numeric_limits<int32_t>::min()), "*******");
+  EXPECT_EQ(i(7, 0), "      0");
+
+  int32_t v = -1;
+  EXPECT_TRUE(fortran::read_i(" 1 2", v));
+  EXPECT_EQ(v, 12);
+  EXPECT_TRUE(fortran::read_i("    ", v));
+  EXPECT_EQ(v, 0);
+  EXPECT_TRUE(fortran::read_i(" -07", v));
+  EXPECT_EQ(v, -7);
+  v = 5;
+  EXPECT_FALSE(fortran::read_i("-   ", v));
+  EXPECT_FALSE(fortran::read_i("1-2 ", v));
+  EXPECT_FALSE(fortran::read_i("20_1", v));
+  EXPECT_FALSE(fortran::read_i("9999999999", v));
+  EXPECT_EQ(v, 5);
+}
+
+// Three mesonet reports of 20 UTC: a provider with hourly precipitation, one
+// reporting 24-hour totals and one not in the provider list (period
+// unknown). Every QC-carrying value has its companions.
+const char* MESONET_CDL = R"(netcdf m {
+dimensions:
+  recNum = UNLIMITED ;
+  idLen = 6 ;
+  provLen = 11 ;
+  nameLen = 51 ;
+variables:
+  char stationId(recNum, idLen) ;
+  char dataProvider(recNum, provLen) ;
+  char stationName(recNum, nameLen) ;
+  int wmoId(recNum) ;
+    wmoId:_FillValue = -2147483647 ;
+  float latitude(recNum) ;
+    latitude:_FillValue = 3.4028235e+38f ;
+  float longitude(recNum) ;
+    longitude:_FillValue = 3.4028235e+38f ;
+  float elevation(recNum) ;
+    elevation:_FillValue = 3.4028235e+38f ;
+  double observationTime(recNum) ;
+    observationTime:_FillValue = 3.40282346638529e+38 ;
+  double reportTime(recNum) ;
+    reportTime:_FillValue = 3.40282346638529e+38 ;
+  double receivedTime(recNum) ;
+    receivedTime:_FillValue = 3.40282346638529e+38 ;
+  float temperature(recNum) ;
+    temperature:_FillValue = 3.4028235e+38f ;
+  int temperatureQCA(recNum) ;
+  int temperatureQCR(recNum) ;
+  char temperatureDD(recNum) ;
+  float dewpoint(recNum) ;
+    dewpoint:_FillValue = 3.4028235e+38f ;
+  int dewpointQCA(recNum) ;
+  int dewpointQCR(recNum) ;
+  char dewpointDD(recNum) ;
+  float relHumidity(recNum) ;
+    relHumidity:_FillValue = 3.4028235e+38f ;
+  int relHumidityQCA(recNum) ;
+  int relHumidityQCR(recNum) ;
+  char relHumidityDD(recNum) ;
+  float altimeter(recNum) ;
+    altimeter:_FillValue = 3.4028235e+38f ;
+  int altimeterQCA(recNum) ;
+  int altimeterQCR(recNum) ;
+  char altimeterDD(recNum) ;
+  float stationPressure(recNum) ;
+    stationPressure:_FillValue = 3.4028235e+38f ;
+  int stationPressureQCA(recNum) ;
+  int stationPressureQCR(recNum) ;
+  char stationPressureDD(recNum) ;
+  float windDir(recNum) ;
+    windDir:_FillValue = 3.4028235e+38f ;
+  int windDirQCA(recNum) ;
+  int windDirQCR(recNum) ;
+  char windDirDD(recNum) ;
+  float windSpeed(recNum) ;
+    windSpeed:_FillValue = 3.4028235e+38f ;
+  int windSpeedQCA(recNum) ;
+  int windSpeedQCR(recNum) ;
+  char windSpeedDD(recNum) ;
+  float precipAccum(recNum) ;
+    precipAccum:_FillValue = 3.4028235e+38f ;
+  int precipAccumQCA(recNum) ;
+  int precipAccumQCR(recNum) ;
+  char precipAccumDD(recNum) ;
+  float precipRate(recNum) ;
+    precipRate:_FillValue = 3.4028235e+38f ;
+data:
+  stationId = "WTX01", "CW1234", "NJ0001" ;
+  dataProvider = "WTXMESO", "APRSWXNET", "NJWXNET" ;
+  stationName = "LUBBOCK 3SW", "BOULDER", "PRINCETON" ;
+  wmoId = _, _, _ ;
+  latitude = 33.5, 40.02, 40.35 ;
+  longitude = -101.9, -105.27, -74.65 ;
+  elevation = 992, 1655, 30 ;
+  observationTime = 1629921900, 1629922200, 1629922500 ;
+  reportTime = 1629921900, 1629922200, 1629922500 ;
+  receivedTime = 1629922000, 1629922300, 1629922600 ;
+  temperature = 305.15, 299.85, 301.25 ;
+  temperatureQCA = 126, 62, 126 ;
+  temperatureQCR = 0, 0, 16 ;
+  temperatureDD = "VSQ" ;
+  dewpoint = 285.25, _, 294.05 ;
+  dewpointQCA = 126, 0, 6 ;
+  dewpointQCR = 0, 0, 0 ;
+  dewpointDD = "VZC" ;
+  relHumidity = 28, _, 66 ;
+  relHumidityQCA = 126, 0, 126 ;
+  relHumidityQCR = 0, 0, 0 ;
+  relHumidityDD = "VZV" ;
+  altimeter = 101320, 101570, 101450 ;
+  altimeterQCA = 126, 126, 126 ;
+  altimeterQCR = 0, 0, 0 ;
+  altimeterDD = "VVV" ;
+  stationPressure = 90110, 83480, 101080 ;
+  stationPressureQCA = 126, 126, 126 ;
+  stationPressureQCR = 0, 0, 0 ;
+  stationPressureDD = "VVV" ;
+  windDir = 200, 90, 12345678 ;
+  windDirQCA = 126, 126, 126 ;
+  windDirQCR = 0, 0, 0 ;
+  windDirDD = "VVV" ;
+  windSpeed = 6.5, 2.25, 3 ;
+  windSpeedQCA = 126, 126, 126 ;
+  windSpeedQCR = 0, 0, 0 ;
+  windSpeedDD = "VVV" ;
+  precipAccum = 12.7, 25.4, 3 ;
+  precipAccumQCA = 126, 62, 126 ;
+  precipAccumQCR = 0, 0, 0 ;
+  precipAccumDD = "VSV" ;
+  precipRate = _, _, _ ;
+}
+)";
+
+// Written by hand from the fixture: the station table, then five records a
+// station with TD, ALTSE, P, T, DD, FF, PCP1H and PCP24H.
+const char* EXPECTED_RUN_OUT =
+    "number of retrieved stations =      3\n"
+    "            STID    PROVIDER     RPTTIM        LAT     LONG      ELEV\n"
+    "      1  WTX01       WTXMESO     212372005     33.50   -101.90    992.00\n"
+    "      2  CW1234      APRSWXNET   212372010     40.02   -105.27   1655.00\n"
+    "      3  NJ0001      NJWXNET     212372015     40.35    -74.65     30.00\n"
+    "\n"
+    "data for station #      1\n"
+    "obs =     285.25 101320.00  90110.00    305.15    200.00      6.50      0.01 999999.00\n"
+    "qcd =   V  V  V  V  V  V  V  Z\n"
+    "iqca =     126    126    126    126    126    126    126      0\n"
+    "iqcr =       0      0      0      0      0      0      0      0\n"
+    "\n"
+    "data for station #      2\n"
+    "obs =  999999.00 101570.00  83480.00    299.85     90.00      2.25 999999.00      0.03\n"
+    "qcd =   Z  V  V  S  V  V  Z  S\n"
+    "iqca =       0    126    126     62    126    126      0     62\n"
+    "iqcr =       0      0      0      0      0      0      0      0\n"
+    "\n"
+    "data for station #      3\n"
+    "obs =     294.05 101450.00 101080.00    301.25**********      3.00 999999.00 999999.00\n"
+    "qcd =   C  V  V  Q  V  V  Z  Z\n"
+    "iqca =       6    126    126    126    126    126      0      0\n"
+    "iqcr =       0      0      0     16      0      0      0      0\n";
+
+class Stalist : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = testutil::make_tmpdir();
+    data_ = dir_ + "/data";
+    run_ = dir_ + "/run";
+    testutil::write_file(run_ + "/run.out", "stale listing of an earlier run\n");
+    setenv("VORAN_STATIC", testutil::static_dir().c_str(), 1);
+    setenv("VORAN_DATA", data_.c_str(), 1);
+    unsetenv("VORAN_SERVER");
+  }
+
+  int run() {
+    const char* argv[] = {VORAN_BINARY_DIR "/stalist", nullptr};
+    return testutil::run_program(run_, argv, dir_ + "/stdout", dir_ + "/stderr");
+  }
+  std::string out() { return testutil::read_file(dir_ + "/stdout"); }
+  std::string listing() { return testutil::read_file(run_ + "/run.out"); }
+
+  std::string dir_, data_, run_;
+};
+
+TEST_F(Stalist, ListsTheMesonetStationsOfTheHour) {
+  ASSERT_TRUE(testutil::ncgen(MESONET_CDL, data_ + "/KORB/mesonet/netCDF/20210825_2000"));
+  // Files of other hours and of deselected networks are not listed.
+  ASSERT_TRUE(testutil::ncgen(MESONET_CDL, data_ + "/KORB/mesonet/netCDF/20210825_2100"));
+  ASSERT_TRUE(testutil::ncgen(MESONET_CDL, data_ + "/KORB/coop/netCDF/20210825_2000"));
+  ASSERT_EQ(run(), 0);
+  EXPECT_EQ(out(), "");
+  EXPECT_EQ(listing(), EXPECTED_RUN_OUT);
+}
+
+TEST_F(Stalist, FailuresEndTheRunWithOneLine) {
+  // No file for the hour: nothing but the line on standard output, and the
+  // listing of an earlier run is gone.
+  ASSERT_EQ(run(), 0);
+  EXPECT_EQ(out(), " contained no reports\n");
+  EXPECT_EQ(listing(), "");
+
+  unsetenv("VORAN_STATIC");
+  ASSERT_EQ(run(), 0);
+  EXPECT_EQ(out(), " bad return from MINIT with ierfin =         1001\n");
+  EXPECT_EQ(listing(), "");
+
+  // A static directory without its tables.
+  setenv("VORAN_STATIC", dir_.c_str(), 1);
+  ASSERT_EQ(run(), 0);
+  EXPECT_EQ(out(), " bad return from MINIT with ierfin =         2002\n");
+  EXPECT_EQ(testutil::read_file(dir_ + "/stderr"), "");
+}
+
+}  // namespace
