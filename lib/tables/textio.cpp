@@ -173,6 +173,11 @@ Rd TableFile::line(char* rec, int32_t width, int32_t& len) {
 Rd TableFile::list(const Item* items, int32_t n) {
   if (fp_ == nullptr) return Rd::Bad;
   char tok[kMaxToken];
+  // A failed read gives up the rest of its line, as a Fortran read does.
+  auto fail = [this] {
+    if (!at_line_start_) skip_line();
+    return Rd::Bad;
+  };
   bool started = false;        // a value, null or separator has been met
   bool comma_pending = false;  // a comma separates the previous value from the next
   bool ended_line = false;     // the last token was ended by a line end or the file end
@@ -180,7 +185,7 @@ Rd TableFile::list(const Item* items, int32_t n) {
   while (k < n) {
     int c = next_char();
     if (c == EOF) return (std::ferror(fp_) || started) ? Rd::Bad : Rd::End;
-    if (c == '\0') return Rd::Bad;
+    if (c == '\0') return fail();
     if (is_blank(c)) continue;
     if (c == ',') {
       if (comma_pending || !started) ++k;  // null value
@@ -195,7 +200,7 @@ Rd TableFile::list(const Item* items, int32_t n) {
     started = true;
     int len = 0;
     while (c != EOF && !is_blank(c) && c != ',' && c != '/') {
-      if (c == '\0' || len == kMaxToken) return Rd::Bad;
+      if (c == '\0' || len == kMaxToken) return fail();
       tok[len++] = static_cast<char>(c);
       c = next_char();
     }
@@ -210,12 +215,12 @@ Rd TableFile::list(const Item* items, int32_t n) {
     if (star != nullptr) {
       if (!parse_int(tok, static_cast<int>(star - tok), repeat) || repeat <= 0 || tok[0] == '+' ||
           tok[0] == '-')
-        return Rd::Bad;
+        return fail();
       val = star + 1;
       vlen = len - static_cast<int>(star - tok) - 1;
     }
     for (int32_t r = 0; r < repeat && k < n; ++r, ++k) {
-      if (vlen > 0 && !parse_item(items[k], val, vlen)) return Rd::Bad;
+      if (vlen > 0 && !parse_item(items[k], val, vlen)) return fail();
     }
   }
   if (!ended_line && !at_line_start_) skip_line();
