@@ -33,8 +33,8 @@ std::string mkfnam(int32_t t, int32_t& st) {
 TEST(TimeConversions, EveryDayAgainstCivilCalendar) {
   const int hms[][3] = {{0, 0, 0}, {23, 59, 59}, {12, 34, 56}};
   int named = 0;
-  for (sys_days sd = sys_days{year{1945} / January / 1};
-       sd <= sys_days{year{2079} / December / 31}; sd += days{1}) {
+  for (sys_days sd = sys_days{year{1945} / January / 1}; sd <= sys_days{year{2079} / December / 31};
+       sd += days{1}) {
     year_month_day ymd{sd};
     int y = int(ymd.year());
     unsigned m = unsigned(ymd.month()), d = unsigned(ymd.day());
@@ -81,7 +81,8 @@ TEST(TimeConversions, EveryDayAgainstCivilCalendar) {
     ASSERT_EQ(std::string(stem, 13), expect);
     ++named;
   }
-  EXPECT_EQ(named, int((sys_days{year{2080} / January / 1} - sys_days{year{1980} / January / 1}).count()));
+  EXPECT_EQ(named,
+            int((sys_days{year{2080} / January / 1} - sys_days{year{1980} / January / 1}).count()));
 }
 
 TEST(TimeConversions, YearFormsAndLimits) {
@@ -99,8 +100,8 @@ TEST(TimeConversions, YearFormsAndLimits) {
   EXPECT_EQ(M_GTI4TM(2021, 2, 29, 0, 0, 0, st), M_GTI4TM(2021, 3, 1, 0, 0, 0, st));
   EXPECT_EQ(st, 0);
 
-  const int bad[][6] = {{1944, 12, 31, 23, 59, 59}, {2080, 1, 1, 0, 0, 0}, {1900, 1, 1, 0, 0, 0},
-                        {180, 1, 1, 0, 0, 0},       {-5, 1, 1, 0, 0, 0},   {2021, 0, 1, 0, 0, 0},
+  const int bad[][6] = {{1944, 12, 31, 23, 59, 59}, {2080, 1, 1, 0, 0, 0},  {1900, 1, 1, 0, 0, 0},
+                        {180, 1, 1, 0, 0, 0},       {-5, 1, 1, 0, 0, 0},    {2021, 0, 1, 0, 0, 0},
                         {2021, 13, 1, 0, 0, 0},     {2021, 2, 30, 0, 0, 0}, {2021, 4, 31, 0, 0, 0},
                         {2021, 1, 0, 0, 0, 0},      {2021, 1, 1, 24, 0, 0}, {2021, 1, 1, 0, 60, 0},
                         {2021, 1, 1, 0, 0, 60},     {2021, 1, 1, -1, 0, 0}};
@@ -157,7 +158,8 @@ TEST(TimeStrings, PublicTimeAndStem) {
 }
 
 TEST(TimeStrings, MalformedStringsAreRefused) {
-  const char* bad[] = {"21237200",  "21237200A", " 21237200", "2123720 0", "213660000", "202672500", "-12372000", "212372060"};
+  const char* bad[] = {"21237200",  "21237200A", " 21237200", "2123720 0",
+                       "213660000", "202672500", "-12372000", "212372060"};
   for (const char* b : bad) {
     int32_t it = 77, st = 0;
     M_MKI4TM(b, it, st);

@@ -28,13 +28,12 @@ int match_prefix(std::string_view name, const std::string_view* table, int n) {
   return -1;
 }
 
-constexpr std::string_view RAOB_NUM[10] = {"pressure",  "height",    "temperature",
-                                           "dpd",       "windDir",   "windSpeed",
-                                           "levelType", "numLev",    "sondTyp",
-                                           "staLon"};
+constexpr std::string_view RAOB_NUM[10] = {"pressure", "height",    "temperature", "dpd",
+                                           "windDir",  "windSpeed", "levelType",   "numLev",
+                                           "sondTyp",  "staLon"};
 constexpr int SONDTYP = 8, STALON = 9;
-constexpr std::string_view RAOB_CHR[6] = {"pressureDD", "heightDD",    "temperatureDD",
-                                          "dpdDD",      "windDirDD",   "windSpeedDD"};
+constexpr std::string_view RAOB_CHR[6] = {"pressureDD", "heightDD",  "temperatureDD",
+                                          "dpdDD",      "windDirDD", "windSpeedDD"};
 
 }  // namespace
 
@@ -49,8 +48,8 @@ void MGTNUM(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, int
   MRDNUM(name, ncid, recdim, r1, r2, missing, values, status);
 }
 
-void MGTCHR(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, int32_t r2,
-            char* cbuf, int64_t cbufcap, int32_t& nchar, int32_t& status) {
+void MGTCHR(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, int32_t r2, char* cbuf,
+            int64_t cbufcap, int32_t& nchar, int32_t& status) {
   if (MCOM2.CURDSET == 1) {
     MRAOBCHR(name, ncid, recdim, r1, r2, cbuf, cbufcap, nchar, status);
     return;
@@ -75,8 +74,8 @@ void MRAOBNUM(std::string_view name, int32_t ncid, int32_t recdim, int32_t r1, i
   status = NOT_IN_STORE;
 }
 
-void MRAOBCHR(std::string_view name, int32_t, int32_t, int32_t, int32_t, char*, int64_t,
-              int32_t&, int32_t& status) {
+void MRAOBCHR(std::string_view name, int32_t, int32_t, int32_t, int32_t, char*, int64_t, int32_t&,
+              int32_t& status) {
   if (match_prefix(name, RAOB_CHR, 6) < 0) {
     MERROR("MRAOBCHR: INTV - INVALID RAOB VARIABLE");
     status = MST_BAD_TABLE;

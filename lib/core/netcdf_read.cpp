@@ -20,9 +20,9 @@ namespace {
 
 // What distinguishes the two readers.
 struct ReaderKind {
-  const char* routine;   // name opening every message
-  const char* get_tag;   // tag of a failed hyperslab read
-  bool numeric_only;     // refuse types other than byte, short, int, float
+  const char* routine;  // name opening every message
+  const char* get_tag;  // tag of a failed hyperslab read
+  bool numeric_only;    // refuse types other than byte, short, int, float
 };
 constexpr ReaderKind NUMERIC{"MRDNUM1", "BAD NCVGT - ", true};
 constexpr ReaderKind CHARACTER{"MRDCHR", "BAD NCVGTC - ", false};
@@ -96,8 +96,9 @@ int32_t locate(const ReaderKind& k, std::string_view name, int32_t ncid, int32_t
     report(k, "BAD NCVID - ", true);
     return MST_NETCDF;
   }
-  if (nc_inq_var(ncid, s.varid, nullptr, &s.type, &s.ndims, s.dimids, nullptr) != NC_NOERR ||
-      s.ndims < 0 || s.ndims > NC_MAX_VAR_DIMS) {
+  if (nc_inq_varndims(ncid, s.varid, &s.ndims) != NC_NOERR || s.ndims < 0 ||
+      s.ndims > NC_MAX_VAR_DIMS ||
+      nc_inq_var(ncid, s.varid, nullptr, &s.type, nullptr, s.dimids, nullptr) != NC_NOERR) {
     report(k, "BAD NCVINQ - ", true);
     return MST_NETCDF;
   }
@@ -122,12 +123,14 @@ int32_t locate(const ReaderKind& k, std::string_view name, int32_t ncid, int32_t
     if (i == 0 && s.recfirst) {
       nrec = dlen;
     } else {
-      s.per_record = sat_mul(s.per_record, static_cast<int64_t>(std::min<size_t>(dlen, HUGE_COUNT)));
+      s.per_record =
+          sat_mul(s.per_record, static_cast<int64_t>(std::min<size_t>(dlen, HUGE_COUNT)));
     }
   }
   s.total = s.per_record;
   if (s.recfirst) {
-    if (rstart < 1 || rcount < 0 || static_cast<int64_t>(rstart) - 1 + rcount > static_cast<int64_t>(nrec)) {
+    if (rstart < 1 || rcount < 0 ||
+        static_cast<int64_t>(rstart) - 1 + rcount > static_cast<int64_t>(nrec)) {
       report(k, k.get_tag, true);
       return MST_NETCDF;
     }
@@ -241,9 +244,9 @@ void markers_and_convert(int32_t ncid, int varid, const T* src, float* dst, int6
 
 }  // namespace
 
-void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart,
-             int32_t rcount, float missing, float* values, int32_t nmax, void* work,
-             int32_t& nvals, int32_t& status) {
+void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart, int32_t rcount,
+             float missing, float* values, int32_t nmax, void* work, int32_t& nvals,
+             int32_t& status) {
   nvals = 0;
   status = locate(NUMERIC, name, ncid, recdim, rstart, rcount, std::max(nmax, 0));
   if (status != MST_OK) return;
@@ -261,8 +264,8 @@ void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart
   }
   switch (s.type) {
     case NC_BYTE:
-      markers_and_convert(ncid, s.varid, static_cast<const signed char*>(work), values, n,
-                          missing, status);
+      markers_and_convert(ncid, s.varid, static_cast<const signed char*>(work), values, n, missing,
+                          status);
       break;
     case NC_SHORT:
       markers_and_convert(ncid, s.varid, static_cast<const int16_t*>(work), values, n, missing,
@@ -283,8 +286,7 @@ void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart
 void MRDNUM(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart, int32_t rcount,
             float missing, float* values, int32_t& status) {
   int32_t nvals = 0;
-  MRDNUM1(name, ncid, recdim, rstart, rcount, missing, values, NWORK, &VORANTMP2, nvals,
-          status);
+  MRDNUM1(name, ncid, recdim, rstart, rcount, missing, values, NWORK, &VORANTMP2, nvals, status);
   if (status != MST_OK) return;
   // Satellite soundings of database 2 hold 50 levels per record where the
   // library's layout has 40: keep the first 40 of each record and mark the
@@ -316,7 +318,8 @@ void MRDCHR(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart,
   // Characters per record: the product of the other dimensions (also right
   // when no record is read).
   if (s.recfirst) {
-    nchar = static_cast<int32_t>(std::min<int64_t>(s.per_record, std::numeric_limits<int32_t>::max()));
+    nchar =
+        static_cast<int32_t>(std::min<int64_t>(s.per_record, std::numeric_limits<int32_t>::max()));
   }
   status = MST_OK;
 }

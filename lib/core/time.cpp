@@ -25,9 +25,7 @@ constexpr int32_t DAYS_BEFORE[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273
 // because 1900 and 100 are both divisible by 4.
 bool leap(int32_t year) { return year % 4 == 0; }
 
-int32_t year_seconds(int32_t year1900) {
-  return leap(year1900) ? YEARSEC + DAYSEC : YEARSEC;
-}
+int32_t year_seconds(int32_t year1900) { return leap(year1900) ? YEARSEC + DAYSEC : YEARSEC; }
 
 int32_t month_seconds(int32_t month0, int32_t year1900) {
   return (month0 == 1 && leap(year1900)) ? MONTH_SEC[1] + DAYSEC : MONTH_SEC[month0];
@@ -195,8 +193,8 @@ void M_MKWFNM(std::string_view atime, char* stem, int32_t& status) {
   status = MST_OK;
 }
 
-void MCHRTIM(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
-             char* atime, int32_t& status) {
+void MCHRTIM(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, char* atime,
+             int32_t& status) {
   int32_t t = M_GTI4TM(year, month, day, hour, minute, 0, status);
   if (status == MST_OK) M_MKFNAM(t, atime, status);
   if (status != MST_OK) {
