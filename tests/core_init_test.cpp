@@ -28,13 +28,27 @@ const char* TABLES[] = {"sfc",    "raob",   "npn",    "acars",  "map",   "rdmtr"
 // empty station and provider list, a flat terrain grid, and templates whose
 // timing tells which one was read (surface source k: period 1000+k, end
 // offset k minutes; other family i: period 2000+i, end offset i minutes).
+// One variable-table line: code, slot name, type, NetCDF name, no QC, stage 0.
+std::string table_line(int code, const std::string& slot, const std::string& name) {
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "%3d   %-20s f             %-24s    0\n", code, slot.c_str(),
+                name.c_str());
+  return buf;
+}
+// One code-table line: public name, code, numeric.
+const char* VCN_LINE = "TEMP             5   N\n";
+
 std::string make_static() {
   std::string d = testutil::make_tmpdir();
   for (const char* t : TABLES) {
     testutil::write_file(d + "/" + t + "tbl.txt", "");
     testutil::write_file(d + "/" + t + "vcn.txt", "");
   }
-  testutil::write_file(d + "/teska_acarstbl.txt", "");
+  // A few entries that show which table files were read.
+  testutil::write_file(d + "/sfcvcn.txt", VCN_LINE);
+  testutil::write_file(d + "/acarsvcn.txt", VCN_LINE);
+  testutil::write_file(d + "/acarstbl.txt", table_line(5, "ACARS", "temperature"));
+  testutil::write_file(d + "/teska_acarstbl.txt", table_line(5, "ACARS", "tempTeska"));
   testutil::write_file(d + "/teska_acarsptbl.txt", "");
   testutil::write_file(d + "/stadic.txt", "");
   testutil::write_file(d + "/sfcsrcin.txt", "");
@@ -285,8 +299,12 @@ TEST(CoreInit, SurfaceUnderZem) {
     EXPECT_EQ(field(SFCSTRC.DSET_DIR[k], voran::PATHLEN), dirs[k]);
     EXPECT_EQ(SFCSTRN.DSET_DIRLEN[k], static_cast<int32_t>(std::string(dirs[k]).size()));
   }
+  EXPECT_EQ(c.DSINIT[0], 12345);
+  EXPECT_EQ(VCNTBL.VCN_COUNT[0], 1);
+  EXPECT_EQ(VCNTBL.VCN_CODE[0][0], 5);
 
-  // A missing template of a required source fails the call under ZEM.
+  // A missing template of a required source fails the call under ZEM, and
+  // so does a missing table, with the reader's message.
   std::string broken = testutil::make_tmpdir();
   for (const auto& e : std::filesystem::directory_iterator(static_dir()))
     std::filesystem::copy(e.path(), broken);
@@ -298,6 +316,12 @@ TEST(CoreInit, SurfaceUnderZem) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             " MTMRNG: BIF - NCOPN ERROR ON " + broken + "/hcn.template\n");
   EXPECT_EQ(st, 2002);
+  std::filesystem::remove(broken + "/stadic.txt");
+  testing::internal::CaptureStdout();
+  MINIT("SFC", "ZEM", true, st);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), " MSFCINIT: BIF - OPEN ERROR - STADIC\n");
+  EXPECT_EQ(st, 2002);
+  MCOM2.MSGFLAG = false;
   std::filesystem::remove_all(broken);
 }
 
@@ -413,9 +437,15 @@ TEST(CoreInit, UpperAirAndOtherDatasets) {
   EXPECT_EQ(c.OTHER_ENDOFF[2], 8);
   EXPECT_EQ(std::string(SATWSTR.DIR[1], SATWSTR.DIRLEN[1]), "/point/HDW1h/netcdf/");
 
+  // ACARS reads its own table and code files; under database 2 the TESKA table.
+  EXPECT_EQ(minit("ACARS", "ZEM"), 0);
+  EXPECT_EQ(VCNTBL.VCN_COUNT[3], 1);
+  EXPECT_EQ(field(VARTBL.NCNAME[4][12], 24), "temperature");
+
   // Database 2 reads the data-directory templates; the HDW1h family is
   // optional and falls back silently.
   std::string data = testutil::make_tmpdir();
+  ASSERT_TRUE(testutil::ncgen(tpl(3600, 0), data + "/point/acars/netcdf/template"));
   ASSERT_TRUE(testutil::ncgen(tpl(7200, 0), data + "/point/HDW/netcdf/template"));
   ASSERT_TRUE(testutil::ncgen(tpl(10800, 600), data + "/point/acarsProfiles/netcdf/template"));
   base_env(data);
@@ -423,6 +453,8 @@ TEST(CoreInit, UpperAirAndOtherDatasets) {
   EXPECT_EQ(c.UA_PERIOD[5], 10800);
   EXPECT_EQ(c.UA_ENDOFF[5], 10);
   EXPECT_EQ(c.DSBASE[6], 2);
+  EXPECT_EQ(minit("ACARS", "TESKA"), 0);
+  EXPECT_EQ(field(VARTBL.NCNAME[4][12], 24), "tempTeska");
   EXPECT_EQ(minit("RAOB", "TESKA"), 2002);  // no data-directory template
   EXPECT_EQ(minit("SATWND", "TESKA"), 0);
   EXPECT_EQ(c.OTHER_PERIOD[1], 7200);
