@@ -109,4 +109,30 @@ TEST_F(Radiation, FilesWithoutTheVariablesAreSkipped) {
   EXPECT_EQ(delivered(o, 2), "00");
 }
 
+TEST_F(Radiation, LongFilesAreReadInPieces) {
+  // More station names than one piece of the name reader holds.
+  constexpr int N = 90000;
+  std::string prov, stn, val;
+  for (int i = 0; i < N; ++i) {
+    const char* sep = i ? ", " : "";
+    prov += sep + std::string(i % 2 ? "\"AWS2\"" : "\"ISWS\"");
+    stn += sep + (i % 3 ? "\"S" + std::to_string(i) + "\"" : std::string("\"KSLC TOWER\""));
+    val += sep + std::to_string(i);
+  }
+  pfix::Cdl c;
+  c.c("dataProvider", 11, prov).c("stationName", 51, stn).f("solarRadiation", val);
+  ASSERT_TRUE(pfix::open_slot(SLOT, 4, c));
+  static float v[N], qa[N], qr[N];
+  static char qd[N];
+  int32_t st = -1;
+  MSFCSRAD(74, 4, SLOT, v, qd, qa, qr, st);
+  ASSERT_EQ(st, 0);
+  int wrong = 0;
+  for (int i = 0; i < N; ++i) {
+    bool want = i % 2 == 1 && i % 3 == 0;
+    if ((v[i] != RMISS) != want || (want && v[i] != float(i))) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
 }  // namespace
