@@ -296,7 +296,6 @@ constexpr const char* HDW1H_DIR = "/point/HDW1h/netcdf/";
 // The second satellite-wind family (HDW1h): its directory and timing.
 void satwnd_second_family(const OtherSet& d, int32_t& status) {
   auto& c2 = VORANCOM2;
-  store_dir(SATWSTR.DIR[1], SATWSTR.DIRLEN[1], HDW1H_DIR);
   if (MCOM2.DBNUM != 2) {
     c2.SRC_AVAIL[7] = true;
     c2.OTHER_ENDOFF[2] = *d.endoff;
@@ -329,6 +328,7 @@ void init_other(const OtherSet& d, int32_t& status) {
   if (status != 0) return;
 
   store_dir(d.dir, *d.dirlen, d.subdir);
+  if (d.num == SATWND) store_dir(SATWSTR.DIR[1], SATWSTR.DIRLEN[1], HDW1H_DIR);
   if (MCOM2.DBNUM == 2) {
     data_template(path, d.subdir);
   } else {
