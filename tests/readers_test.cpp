@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,8 @@ class Readers : public ::testing::Test {
     ASSERT_TRUE(testutil::ncgen(EMPTY_CDL, dir_ + "/empty.nc"));
     ASSERT_TRUE(testutil::ncgen(sounding_cdl(), dir_ + "/snd.nc"));
   }
+
+  static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
 
   void SetUp() override {
     MCOM2.MSGFLAG = true;
