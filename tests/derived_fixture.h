@@ -75,6 +75,17 @@ inline void set_var(int code, int dset, std::string_view name, char qc = ' ') {
   VARTBL.QCFLAG[code - 1][dset - 1] = qc;
 }
 
+// The MESONET names of temperature, humidity and pressure, with QC.
+inline void set_mesonet_vars() {
+  constexpr int MESONET = 4;
+  set_var(1, MESONET, "dewpoint", 'Q');
+  set_var(2, MESONET, "relHumidity", 'Q');
+  set_var(8, MESONET, "temperature", 'Q');
+  set_var(3, MESONET, "altimeter", 'Q');
+  set_var(7, MESONET, "stationPressure", 'Q');
+  set_var(16, MESONET, "elevation");
+}
+
 inline void clear_table() {
   std::memset(&VARTBL, 0, sizeof VARTBL);
   VORANCOM2.DOM_TYPE = -1;

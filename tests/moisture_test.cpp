@@ -17,12 +17,7 @@ class MoistureTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dfix::clear_table();
-    dfix::set_var(1, MESONET, "dewpoint", 'Q');
-    dfix::set_var(2, MESONET, "relHumidity", 'Q');
-    dfix::set_var(8, MESONET, "temperature", 'Q');
-    dfix::set_var(3, MESONET, "altimeter", 'Q');
-    dfix::set_var(7, MESONET, "stationPressure", 'Q');
-    dfix::set_var(16, MESONET, "elevation");
+    dfix::set_mesonet_vars();
   }
   void TearDown() override { dfix::close_slot(SLOT); }
   void open(const Cdl& c, int dset) { ASSERT_TRUE(dfix::open_slot(SLOT, dset, c)); }

@@ -89,9 +89,7 @@ TEST_F(PressureTest, ShipsDeriveTheAltimeterFromTheirPressure) {
 }
 
 TEST_F(PressureTest, MesonetChoosesBetweenReportedAndDerived) {
-  dfix::set_var(3, MESONET, "altimeter", 'Q');
-  dfix::set_var(7, MESONET, "stationPressure", 'Q');
-  dfix::set_var(16, MESONET, "elevation");
+  dfix::set_mesonet_vars();
   // Rec 0: both reported. Rec 1: pressure only. Rec 2: altimeter only.
   // Rec 3: nothing, no elevation. Rec 4: 10 Pa and no altimeter.
   Cdl c;
@@ -144,9 +142,7 @@ TEST_F(PressureTest, MesonetChoosesBetweenReportedAndDerived) {
 }
 
 TEST_F(PressureTest, MesonetFailedReadsAreReported) {
-  dfix::set_var(3, MESONET, "altimeter", 'Q');
-  dfix::set_var(7, MESONET, "stationPressure", 'Q');
-  dfix::set_var(16, MESONET, "elevation");
+  dfix::set_mesonet_vars();
   Cdl c;
   c.f("altimeter", "101000").i("altimeterQCA", "2").f("stationPressure", "100000");
   open(c, MESONET);

@@ -92,12 +92,7 @@ TEST_F(VirtualTempTest, FileWithoutPressureGivesNothing) {
 }
 
 TEST_F(VirtualTempTest, MesonetBuildsOnMoistureAndPressure) {
-  dfix::set_var(1, MESONET, "dewpoint", 'Q');
-  dfix::set_var(2, MESONET, "relHumidity", 'Q');
-  dfix::set_var(8, MESONET, "temperature", 'Q');
-  dfix::set_var(3, MESONET, "altimeter", 'Q');
-  dfix::set_var(7, MESONET, "stationPressure", 'Q');
-  dfix::set_var(16, MESONET, "elevation");
+  dfix::set_mesonet_vars();
   // No dew point reported: it comes from 100 % humidity, 300 K.
   Cdl c;
   c.f("dewpoint", "_")

@@ -58,10 +58,23 @@ struct Input {
 };
 
 // Value of code and its QC companions from the file in slot.
-inline void read_input(int32_t code, int32_t dset, int32_t slot, Input& in, int32_t& status) {
-  read_values(code, dset, slot, in.val, status);
+inline void read_with_qc(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd,
+                         float* qca, float* qcr, bool& has_qc, int32_t& status) {
+  has_qc = false;
+  read_values(code, dset, slot, val, status);
   if (status != MST_OK) return;
-  read_qc(code, dset, slot, 1, in.qcd, in.qca, in.qcr, in.has_qc, status);
+  read_qc(code, dset, slot, 1, qcd, qca, qcr, has_qc, status);
+}
+inline void read_input(int32_t code, int32_t dset, int32_t slot, Input& in, int32_t& status) {
+  read_with_qc(code, dset, slot, in.val, in.qcd, in.qca, in.qcr, in.has_qc, status);
+}
+
+// Entry of a table of codes (entries with a member "code"), null if none.
+template <class T, std::size_t N>
+const T* find_code(const T (&table)[N], int32_t code) {
+  for (const T& e : table)
+    if (e.code == code) return &e;
+  return nullptr;
 }
 
 // Temperature of a temperature code. Code 8 of MESONET, HCN and CRN files

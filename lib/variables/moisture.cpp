@@ -248,9 +248,7 @@ void derived::read_temperature(int32_t tcode, int32_t dset, int32_t slot, float*
       if (status != MST_NOT_IN_DATABASE) return;
     }
   }
-  read_values(tcode, dset, slot, val, status);
-  if (status != MST_OK) return;
-  read_qc(tcode, dset, slot, 1, qcd, qca, qcr, has_qc, status);
+  read_with_qc(tcode, dset, slot, val, qcd, qca, qcr, has_qc, status);
 }
 
 }  // namespace voran
@@ -260,9 +258,7 @@ void MSFCMOI(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, fl
   using namespace voran;
   int32_t n = 0;
   if (!derived::records_of(slot, n, status)) return;
-  const CodeQty* cq = nullptr;
-  for (const CodeQty& c : QTYS)
-    if (c.code == code) cq = &c;
+  const CodeQty* cq = derived::find_code(QTYS, code);
   if (cq == nullptr) {
     status = MST_BAD_VARNAME;
     return;
@@ -287,9 +283,7 @@ void MSFCMOI(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, fl
   const Qty q = cq->qty;
   if (q == Qty::HUM || (q == Qty::DEW && !pr->hum_is_rh) || (q == Qty::RH && pr->hum_is_rh)) {
     bool has_qc = false;
-    read_values(code, dset, slot, val, status);
-    if (status != MST_OK) return;
-    read_qc(code, dset, slot, 1, qcd, qca, qcr, has_qc, status);
+    derived::read_with_qc(code, dset, slot, val, qcd, qca, qcr, has_qc, status);
     VORANCOM2.QC_SOURCE = has_qc ? 1 : 2;
     return;
   }

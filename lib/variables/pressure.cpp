@@ -114,12 +114,10 @@ void standard_atmosphere(int32_t code, int32_t dset, int32_t slot, int32_t n, fl
 // a pressure, the land networks an altimeter setting.
 void reported(int32_t code, int32_t dset, int32_t slot, int32_t n, float* val, char* qcd,
               float* qca, float* qcr, int32_t& status) {
-  read_values(code, dset, slot, val, status);
-  if (status != MST_OK) return;
   bool has_qc = false;
-  read_qc(code, dset, slot, 1, qcd, qca, qcr, has_qc, status);
-  VORANCOM2.QC_SOURCE = has_qc ? 1 : 2;
+  derived::read_with_qc(code, dset, slot, val, qcd, qca, qcr, has_qc, status);
   if (status != MST_OK) return;
+  VORANCOM2.QC_SOURCE = has_qc ? 1 : 2;
   if (dset == SAO) {
     for (int32_t i = 0; i < n; ++i)
       if (val[i] != RMISS) val[i] *= HPA;

@@ -33,9 +33,7 @@ void MSFCTV(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, flo
   using namespace voran;
   int32_t n = 0;
   if (!derived::records_of(slot, n, status)) return;
-  const TvCodes* tc = nullptr;
-  for (const TvCodes& c : CODES)
-    if (c.code == code) tc = &c;
+  const TvCodes* tc = derived::find_code(CODES, code);
   if (tc == nullptr) {
     status = MST_BAD_VARNAME;
     return;
