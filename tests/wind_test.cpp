@@ -199,4 +199,21 @@ TEST_F(WindTest, OtherNetworksAnswerCoopComponentCodesFromTheMainPair) {
   EXPECT_NEAR(v.val[0], 0.0f, 1e-5);
 }
 
+TEST_F(WindTest, SecondWindUnderGridIsTurnedFromItsOwnPair) {
+  dfix::set_var(57, METAR, "gustDir");
+  dfix::set_var(58, METAR, "gustSpeed");
+  Cdl c = metar_file();
+  c.f("gustDir", "180, 180, 180, 180").f("gustSpeed", "7, 7, 7, 7");
+  open(c);
+  VORANCOM2.DOM_TYPE = 0;
+  VORANCOM2.DOM_ORIENT = -105.0f;
+  VORANCOM2.DOM_CONE = 1.0f;
+  dfix::Out d = wind(57), s = wind(58);
+  ASSERT_EQ(d.status, 0);
+  // From the south, turned by -10 degrees at 95 W; never the main wind.
+  EXPECT_NEAR(d.val[0], 180.0f, 1e-3);
+  EXPECT_NEAR(d.val[2], 170.0f, 1e-3);
+  EXPECT_NEAR(s.val[2], 7.0f, 1e-4);
+}
+
 }  // namespace
