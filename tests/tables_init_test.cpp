@@ -8,29 +8,13 @@
 #include <string>
 
 #include "tables/tables.h"
+#include "tables_fixture.h"
 #include "testutil.h"
 
 namespace {
 
-struct Init : ::testing::Test {
-  std::string dir = testutil::make_tmpdir();
+struct Init : TablesFixture {
   std::string st = testutil::static_dir();
-  void SetUp() override {
-    MCOM2.MSGFLAG = true;
-    MCOM2.DBNUM = 1;
-    VORANCOM2.TESKA2_FLAG = false;
-  }
-  std::string file(const std::string& name, const std::string& text) {
-    std::string p = dir + "/" + name;
-    testutil::write_file(p, text);
-    return p;
-  }
-  template <typename F>
-  std::string out(F f) {
-    ::testing::internal::CaptureStdout();
-    f();
-    return ::testing::internal::GetCapturedStdout();
-  }
   // Surface initialisation over the installed tables, with some replaced.
   int32_t sfcinit(const std::string& stadic, const std::string& srcin, const std::string& topo,
                   std::string* msg = nullptr) {

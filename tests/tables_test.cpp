@@ -7,6 +7,7 @@
 
 #include "tables/tables.h"
 #include "tables/textio.h"
+#include "tables_fixture.h"
 #include "testutil.h"
 
 using voran::textio::fixed_int;
@@ -30,29 +31,14 @@ std::string tline(const std::string& code, const std::string& slot, char type,
   return l + "\n";
 }
 
-struct Tables : ::testing::Test {
-  std::string dir = testutil::make_tmpdir();
+struct Tables : TablesFixture {
   void SetUp() override {
-    MCOM2.MSGFLAG = true;
-    MCOM2.DBNUM = 1;
-    VORANCOM2.TESKA2_FLAG = false;
+    TablesFixture::SetUp();
     const char* names[] = {"METAR", "MARITIME", "SAO", "MESONET", "COOP", "UrbaNet", "HFMETAR",
                            "NEPP",  "HCN",      "CRN", "RAOB",    "NPN",  "ACARS",   "MAP",
                            "RDMTR", "ACARSP",   "HYDRO", "GOES-OPER-WINDS", "GOES-EXPER-WINDS",
                            "POES-SOUNDINGS", "SATELLITE-RADIANCE", "SNOW", "WISDOM"};
     for (int s = 0; s < voran::NSLOTS; ++s) voran::fset(VORANCOM1.SLOTNAME[s], 20, names[s]);
-  }
-  std::string file(const std::string& name, const std::string& text) {
-    std::string p = dir + "/" + name;
-    testutil::write_file(p, text);
-    return p;
-  }
-  // Runs f with stdout captured; returns what was printed.
-  template <typename F>
-  std::string out(F f) {
-    ::testing::internal::CaptureStdout();
-    f();
-    return ::testing::internal::GetCapturedStdout();
   }
 };
 

@@ -54,12 +54,9 @@ void MRDVCODE(int32_t dset, std::string_view path, int32_t& status) {
   }
   status = MST_OK;
   char rec[kWidth];
-  int64_t line = 0;
-  for (;;) {
-    int32_t len;
-    Rd r = file.line(rec, kWidth, len);
-    if (r == Rd::End) break;
-    ++line;
+  int32_t len;
+  for (Rd r; (r = file.line(rec, kWidth, len)) != Rd::End;) {
+    const int64_t line = file.lines_read();
     int32_t code = 0;
     if (r == Rd::Bad || !voran::textio::fixed_int(rec, len, 16, 18, code)) {
       status = line_error("MRDVCODE: BIF - READ ERROR IN VCNTBL AT LINE ", line, MST_BAD_FILE);

@@ -119,6 +119,7 @@ bool TableFile::open(std::string_view path) {
   }
   lun_ = lun;
   at_line_start_ = true;
+  nlines_ = 0;
   return true;
 }
 
@@ -147,8 +148,11 @@ Rd TableFile::line(char* rec, int32_t width, int32_t& len) {
   int c = next_char();
   if (c == EOF) {
     std::memset(rec, ' ', static_cast<size_t>(width));
-    return std::ferror(fp_) ? Rd::Bad : Rd::End;
+    if (!std::ferror(fp_)) return Rd::End;
+    ++nlines_;
+    return Rd::Bad;
   }
+  ++nlines_;
   bool nul = false;
   int32_t n = 0;
   bool pending_cr = false;  // a CR is kept only when more than the newline follows

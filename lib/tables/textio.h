@@ -38,6 +38,9 @@ class TableFile {
   // end of file; Bad for a line holding a NUL byte or an I/O error.
   Rd line(char* rec, int32_t width, int32_t& len);
 
+  // Number of lines that line() has read so far (unreadable ones included).
+  int64_t lines_read() const { return nlines_; }
+
   // One list-directed read of n items: values are separated by blanks, tabs,
   // commas or line ends and may span lines; "r*v" repeats, ",," and "r*" are
   // null values, "/" ends the read; the rest of the line holding the last
@@ -51,6 +54,7 @@ class TableFile {
   std::FILE* fp_ = nullptr;
   int32_t lun_ = 0;
   bool at_line_start_ = true;  // the previous character read ended a line
+  int64_t nlines_ = 0;
 };
 
 // Fixed-column integer field of columns c1..c2 (1-based) of a record of which

@@ -66,12 +66,9 @@ void read_table(const Family& fam, int32_t clear_first, int32_t clear_last,
   }
   status = MST_OK;
   char rec[kWidth];
-  int64_t line = 0;
-  for (;;) {
-    int32_t len;
-    Rd r = file.line(rec, kWidth, len);
-    if (r == Rd::End) break;
-    ++line;
+  int32_t len;
+  for (Rd r; (r = file.line(rec, kWidth, len)) != Rd::End;) {
+    const int64_t line = file.lines_read();
     if (r == Rd::Bad) {
       report(fam, "READ");
       status = MST_BAD_FILE;
