@@ -122,7 +122,7 @@ TEST_F(WindTest, ComponentQcFromSpeedAndDirection) {
 
 TEST_F(WindTest, SpeedWithoutQcVariablesGivesUncontrolledComponents) {
   Cdl c;
-  c.f("windDir", "180, 180")
+  c.f("windDir", "180, -Infinityf")
       .qc("windDir", "8, 8", "0, 0", "\"S\", \"S\"")
       .f("windSpeed", "4, 4")
       .f("longitude", "0, 0");
@@ -130,6 +130,8 @@ TEST_F(WindTest, SpeedWithoutQcVariablesGivesUncontrolledComponents) {
   dfix::Out v = wind(12);
   ASSERT_EQ(v.status, 0);
   EXPECT_NEAR(v.val[0], 4.0f, 1e-5);
+  // An infinite direction in the file is no direction.
+  EXPECT_EQ(v.val[1], MISS);
   EXPECT_EQ(v.qcd[0], 'Z');
   EXPECT_EQ(v.qca[0], 0.0f);
   EXPECT_EQ(v.qcr[0], 0.0f);

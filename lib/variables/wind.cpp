@@ -1,6 +1,8 @@
 // MSFCWIND: wind direction and speed as reported, the east and north wind
 // components derived from them, and both turned from true north to the grid
 // when the caller has chosen a Lambert or polar stereographic domain.
+#include <cmath>
+
 #include "formulas/formulas.h"
 #include "variables/derived.h"
 
@@ -97,7 +99,11 @@ void MSFCWIND(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, f
   if (status != MST_OK) return;
   derived::read_input(src.dir, dset, slot, DIR, status);
   if (status != MST_OK) return;
-  for (int32_t i = 0; i < n; ++i) M_GETUV(DIR.val[i], SPD.val[i], RMISS, UU[i], VV[i]);
+  for (int32_t i = 0; i < n; ++i) {
+    M_GETUV(DIR.val[i], SPD.val[i], RMISS, UU[i], VV[i]);
+    // A direction or speed of -infinity in the file gives no wind.
+    if (!std::isfinite(UU[i]) || !std::isfinite(VV[i])) UU[i] = VV[i] = RMISS;
+  }
 
   if (grid) {
     read_values(CODE_LON, dset, slot, LON, status);
