@@ -159,7 +159,7 @@ TEST_F(PressureTest, CoopAndCrnUseTheStandardAtmosphere) {
     dfix::set_var(16, dset, "elevation");
   }
   Cdl c;
-  c.f("elevation", "0, _, 1000");
+  c.f("elevation", "0, _, 1000, 999998.5");
   open(c, COOP);
   dfix::Out p = prs(7, COOP);
   ASSERT_EQ(p.status, 0);
@@ -169,6 +169,8 @@ TEST_F(PressureTest, CoopAndCrnUseTheStandardAtmosphere) {
   EXPECT_EQ(p.val[1], MISS);
   // 1013.2 * (1 - 6.5 / 288)^5.256 hPa at 1000 m.
   EXPECT_NEAR(p.val[2], 89865.0f, 5.0f);
+  // An elevation next to the missing value is no elevation.
+  EXPECT_EQ(p.val[3], MISS);
   EXPECT_EQ(VORANCOM2.QC_SOURCE, 2);
   EXPECT_EQ(prs(3, COOP).status, MST_BAD_VARNAME);
   EXPECT_EQ(prs(229, CRN).status, MST_BAD_VARNAME);

@@ -102,8 +102,10 @@ void standard_atmosphere(int32_t code, int32_t dset, int32_t slot, int32_t n, fl
   read_values(CODE_ELEV, dset, slot, ELEV, status);
   if (status != MST_OK) return;
   for (int32_t i = 0; i < n; ++i) {
-    val[i] = ELEV[i] == RMISS ? RMISS
-                              : derived::finite_or_missing(M_ZTOPSA(ELEV[i], RMISS) * HPA);
+    // The formula answers its missing value (not to be scaled) for
+    // elevations within 1 m of it.
+    const float z = ELEV[i] == RMISS ? RMISS : M_ZTOPSA(ELEV[i], RMISS);
+    val[i] = z == RMISS ? RMISS : derived::finite_or_missing(z * HPA);
     qcd[i] = 'Z';
     qca[i] = qcr[i] = 0.0f;
   }
