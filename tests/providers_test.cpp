@@ -83,7 +83,7 @@ TEST_F(Selection, SingleNamesAndGroups) {
   select("ASOS", false);
   EXPECT_EQ(sources(), "0000000000");
 
-  select("ALL-HFMTR", true);
+  select(std::string_view("ALL-HFMTR\0", 10), true);  // NUL-padded like a C field
   EXPECT_EQ(sources(), "0000001000");
   EXPECT_TRUE(sel(6));
   EXPECT_TRUE(sel(32));

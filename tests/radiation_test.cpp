@@ -93,6 +93,21 @@ TEST_F(Radiation, CoopReportsAreAllOneKind) {
   for (int code : {74, 132, 133, 207}) EXPECT_EQ(delivered(run(code, 5), 3), "000") << code;
 }
 
+TEST_F(Radiation, NetworksWithOneProvider) {
+  // CRN files name no provider: every report is the network's provider.
+  pfix::add_provider("CRN", 1, 8);
+  pfix::set_var(133, 10, "solarRadiation");
+  pfix::set_var(132, 10, "solarRadiation");
+  pfix::Cdl c;
+  c.f("solarRadiation", "300, _");
+  ASSERT_TRUE(pfix::open_slot(SLOT, 10, c));
+  pfix::Out o = run(133, 10);
+  ASSERT_EQ(o.status, 0);
+  EXPECT_EQ(delivered(o, 2), "10");
+  EXPECT_EQ(o.val[0], 300.0f);
+  EXPECT_EQ(delivered(run(132, 10), 2), "00");
+}
+
 TEST_F(Radiation, FilesWithoutTheVariablesAreSkipped) {
   pfix::Cdl c;
   c.f("temperature", "280, 281");

@@ -71,6 +71,8 @@ int avail_index(int32_t src) { return src == 3 ? 0 : src - 4; }
 void MSETSFCPVDR(std::string_view provider, bool select, int32_t& status) {
   char key[10];
   voran::fset(key, 10, provider.substr(0, std::min<std::size_t>(provider.size(), 10)));
+  // Callers from C may pad the name with NULs.
+  std::replace(key, key + 10, '\0', ' ');
   std::string_view k(key, 10);
 
   if (VORANCOM2.DSINIT[0] != voran::INIT_MARK) {

@@ -4,6 +4,7 @@
 // of its own, and a record is delivered only for the code of the kind its
 // provider (or, for providers that mix kinds, its station) is assigned to.
 #include <algorithm>
+#include <cstring>
 
 #include "variables/variables.h"
 
@@ -29,6 +30,39 @@ int32_t kind_of(int32_t code) {
   return -1000;
 }
 
+// Provider of every report of a network whose files name no provider (the
+// station reader gives these networks one fixed provider); empty for the
+// networks whose provider varies from report to report.
+std::string_view fixed_provider(int32_t dset) {
+  switch (dset) {
+    case 2: return "MARITIME";
+    case 3: return "SAO";
+    case 6: return "UrbaNet";
+    case 8: return "NEPP";
+    case 9: return "HCN";
+    case 10: return "CRN";
+    default: return {};
+  }
+}
+
+// Per-record provider and station names of the file; networks with a
+// fixed provider may lack both variables.
+void read_names(int32_t dset, int32_t slot, int32_t n, int32_t& status) {
+  using voran::NAME11;
+  voran::read_names11("dataProvider", slot, voran::REC_PROVIDER, status);
+  std::string_view fixed = fixed_provider(dset);
+  if (status == MST_NOT_IN_DATABASE && !fixed.empty()) {
+    for (int32_t i = 0; i < n; ++i) voran::fset(voran::REC_PROVIDER + int64_t{i} * NAME11, NAME11, fixed);
+    status = MST_OK;
+  }
+  if (status != MST_OK) return;
+  voran::read_names11("stationName", slot, voran::REC_STATION, status);
+  if (status == MST_NOT_IN_DATABASE && !fixed.empty()) {
+    std::memset(voran::REC_STATION, ' ', static_cast<std::size_t>(n) * NAME11);
+    status = MST_OK;
+  }
+}
+
 }  // namespace
 
 void MSFCSRAD(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, float* qca,
@@ -42,10 +76,7 @@ void MSFCSRAD(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, f
   voran::read_values(code, dset, slot, val, status);
   if (status == MST_OK) voran::read_qc(code, dset, slot, 1, qcd, qca, qcr, has_qc, status);
   // COOP reports are all of one kind and carry no provider names.
-  if (status == MST_OK && dset != COOP) {
-    voran::read_names11("dataProvider", slot, voran::REC_PROVIDER, status);
-    if (status == MST_OK) voran::read_names11("stationName", slot, voran::REC_STATION, status);
-  }
+  if (status == MST_OK && dset != COOP) read_names(dset, slot, n, status);
   if (status != MST_OK) {
     voran::fill_missing(n, val, qcd, qca, qcr);
     return;
