@@ -246,6 +246,11 @@ TEST_F(Init, SurfaceCloseGivesUpOpenFiles) {
   SFCSTRN.FILE_NCID[39] = ids[1];
   SFCSTRN.FILE_DSET[39] = 1;
   std::memcpy(SFCSTRC.FILE_NAME[0], "20210825_2000", 13);
+  std::memcpy(SFCSTRC.FILE_NAME[39], "20210825_2100", 13);
+  voran::fset(SFCSTRC.DSET_DIR[3], voran::PATHLEN, "/KORB/mesonet/netCDF/");
+  voran::fset(SFCSTRC.DSET_DIR[0], voran::PATHLEN, "/point/metar/netcdf/");
+  SFCSTRN.DSET_DIRLEN[3] = 21;
+  SFCSTRN.DSET_DIRLEN[0] = 20;
   VORANCOM2.DSINIT[0] = voran::INIT_MARK;
   MSFCCLS();
   EXPECT_EQ(SFCSTRN.FILE_NCID[0], -1);
