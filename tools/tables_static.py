@@ -140,9 +140,9 @@ var(19, "RPTKIND", "COOP report kind (splits the COOP wind pairs)", ("reportKind
 PCP1H_NAMES = dict({n: "precip1Hour" for n in ["METAR", "SAO", "UrbaNet", "HFMETAR", "NEPP",
                                                 "HCN", "CRN"]},
                    MESONET="precipAccum", COOP="precipRate")
-var(31, "PCP1H", "precipitation of the last hour, m (files: METAR m, mesonet and others mm, COOP rate m/s)",
+var(31, "PCP1H", "precipitation of the last hour, m",
     dict(PCP1H_NAMES), stage=3)
-var(39, "PCPRATE", "precipitation rate, kg m-2 s-1 (mm/s) (MESONET, COOP files: m/s)",
+var(39, "PCPRATE", "precipitation rate, kg m-2 s-1 (= mm/s)",
     dict(PCP1H_NAMES, MESONET="precipRate"), stage=3)
 var(32, "PCP3H", "precipitation of the last 3 hours, m (mesonet period code 3)",
     ("precip3Hour", ["METAR", "SAO"]), names={"MESONET": "precipAccum"}, stage=3)
