@@ -386,3 +386,40 @@ TEST_F(StationsTest, EveryDomainType) {
   MSETNODOM(st);
   EXPECT_EQ(call().ids(), "KDEN,RJTT,YSSY");
 }
+
+TEST_F(StationsTest, StationLimitOfSixHundredThousand) {
+  select_only("COOP");
+  const int n = VORAN_MAX_STATIONS + 1;
+  std::string lat, rep, t = stfix::unix_time(T);
+  lat.reserve(4 * n);
+  for (int i = 0; i < n; ++i) lat += i + 1 < n ? "40, " : "10";  // the last one further south
+  auto list = [&](const std::string& v) {
+    std::string s;
+    s.reserve((v.size() + 2) * n);
+    for (int i = 0; i < n; ++i) s += (i ? ", " : "") + v;
+    return s;
+  };
+  std::string text = "netcdf big {\ndimensions:\n recNum = UNLIMITED ;\n w = 1 ;\nvariables:\n"
+                     " char stationId(recNum, w) ;\n float latitude(recNum) ;\n"
+                     " float longitude(recNum) ;\n float elevation(recNum) ;\n"
+                     " double observationTime(recNum) ;\n observationTime:_FillValue = 1e38 ;\n"
+                     " double reportTime(recNum) ;\n reportTime:_FillValue = 1e38 ;\n"
+                     " double receivedTime(recNum) ;\n receivedTime:_FillValue = 1e38 ;\n"
+                     "data:\n stationId = " + list("\"C\"") + " ;\n latitude = " + lat +
+                     " ;\n longitude = " + list("-90") + " ;\n elevation = " + list("1") +
+                     " ;\n observationTime = " + list(t) + " ;\n reportTime = " + list(t) +
+                     " ;\n receivedTime = " + list(t) + " ;\n}\n";
+  ASSERT_TRUE(testutil::ncgen(text, data_ + DIRS[4] + "20210825_2000"));
+  int32_t st = -1;
+  MSETBOXDOM(20, 50, -100, -80, st);  // excludes the last record
+  List fits = call();
+  ASSERT_EQ(fits.status, 0) << fits.messages;
+  EXPECT_EQ(fits.nsta, VORAN_MAX_STATIONS);
+  EXPECT_EQ(SFCSTRN.STA_REC[VORAN_MAX_STATIONS - 1], VORAN_MAX_STATIONS);
+  MSETNODOM(st);
+  List over = call();
+  EXPECT_EQ(over.status, 14);
+  EXPECT_EQ(over.nsta, 0);
+  EXPECT_EQ(over.messages, " MSFCSTA: TOO MANY RECORDS REQUESTED\n");
+  EXPECT_EQ(list_time(), "         ");
+}

@@ -42,6 +42,7 @@ char FTIME[9];
 // National grid frame (polar stereographic, true at 60N, orientation 105W).
 bool in_frame(float lat, float lon) {
   if (lat == -90.0f || lat == 90.0f) return false;
+  if (lat == voran::RMISS || lon == voran::RMISS) return false;  // no position
   float x = M_XGRID(lat, lon, 3897800.0f, 60.0f, -105.0f);
   float y = M_YGRID(lat, lon, 9182641.0f, 60.0f, -105.0f);
   return x >= -7500.0f && x <= 8677500.0f && y >= -7500.0f && y <= 8197500.0f;
