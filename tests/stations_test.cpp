@@ -423,3 +423,31 @@ TEST_F(StationsTest, StationLimitOfSixHundredThousand) {
   EXPECT_EQ(over.messages, " MSFCSTA: TOO MANY RECORDS REQUESTED\n");
   EXPECT_EQ(list_time(), "         ");
 }
+
+TEST_F(StationsTest, ReportLimitOfOneNetworkStopsTheRequest) {
+  select_only("ALL-MTR");
+  int32_t st = -1;
+  MSETSFCPVDR("COOP", true, st);
+  window(-30, 30, 0);
+  put(1, "20210825_1900", {Rec{"KDEN"}, Rec{"KBOU"}});
+  put(5, "20210825_2000", {Rec{"C1"}});
+  put(5, "20210825_1900", {Rec{"C0"}});
+  // A METAR file whose records would not fit beside the two read before:
+  // a one-character-per-record variable sets the record count cheaply.
+  auto big = [&](int nrec) {
+    std::string text = "netcdf big {\ndimensions:\n recNum = UNLIMITED ;\nvariables:\n"
+                       " char c(recNum) ;\ndata:\n c = \"" + std::string(nrec, 'x') + "\" ;\n}\n";
+    ASSERT_TRUE(testutil::ncgen(text, data_ + DIRS[0] + "20210825_2000"));
+  };
+  big(2400000 - 2);  // fits exactly: read, refused by the reader, skipped
+  List fits = call();
+  ASSERT_EQ(fits.status, 0);
+  EXPECT_EQ(fits.ids(), "KDEN,KBOU,C0,C1");
+  EXPECT_EQ(fits.messages, " MSFCRDSTA: BAD NCVID - ATYPE\n");
+  big(2400000 - 1);  // one too many: no message, later networks not read
+  List over = call();
+  ASSERT_EQ(over.status, 0);
+  EXPECT_EQ(over.ids(), "KDEN,KBOU");
+  EXPECT_EQ(over.messages, "");
+  EXPECT_EQ(SFCSTRN.FILE_COUNT, 1);
+}
