@@ -135,6 +135,13 @@ class StationsTest : public ::testing::Test {
   }
 
   static std::string list_time() { return std::string(VORANCOM1.LIST_TIME[0], 9); }
+
+  static void expect_too_many(const List& l) {
+    EXPECT_EQ(l.status, 14);
+    EXPECT_EQ(l.nsta, 0);
+    EXPECT_EQ(l.messages, " MSFCSTA: TOO MANY RECORDS REQUESTED\n");
+    EXPECT_EQ(list_time(), "         ");
+  }
 };
 
 }  // namespace
@@ -289,11 +296,7 @@ TEST_F(StationsTest, BadFilesAreSkippedAndTheirSlotsReused) {
 
   // Five files for one network is more than a request may open.
   window(-240, 0, 4);
-  List many = call();
-  EXPECT_EQ(many.status, 14);
-  EXPECT_EQ(many.nsta, 0);
-  EXPECT_EQ(many.messages, " MSFCSTA: TOO MANY RECORDS REQUESTED\n");
-  EXPECT_EQ(list_time(), "         ");
+  expect_too_many(call());
 }
 
 TEST_F(StationsTest, NoDataInvalidTimeNotInitialisedAndClosing) {
@@ -417,11 +420,7 @@ TEST_F(StationsTest, StationLimitOfSixHundredThousand) {
   EXPECT_EQ(fits.nsta, VORAN_MAX_STATIONS);
   EXPECT_EQ(SFCSTRN.STA_REC[VORAN_MAX_STATIONS - 1], VORAN_MAX_STATIONS);
   MSETNODOM(st);
-  List over = call();
-  EXPECT_EQ(over.status, 14);
-  EXPECT_EQ(over.nsta, 0);
-  EXPECT_EQ(over.messages, " MSFCSTA: TOO MANY RECORDS REQUESTED\n");
-  EXPECT_EQ(list_time(), "         ");
+  expect_too_many(call());
 }
 
 TEST_F(StationsTest, ReportLimitOfOneNetworkStopsTheRequest) {
