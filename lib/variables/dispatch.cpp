@@ -133,9 +133,6 @@ char VCT;
 void read_direct(int32_t code, int32_t dset, int32_t slot, int32_t nlevf, int32_t& status) {
   VORANTMP3_t& s = VORANTMP3;
   const int32_t n = SFCSTRN.FILE_NREC[slot - 1] * nlevf;
-  // The scratch may hold another file's records: a variable absent from
-  // this file must leave missing values, not those.
-  fill_missing(n, s.TMPVAL, nullptr, nullptr, nullptr);
   read_values(code, dset, slot, s.TMPVAL, status);
   if (status != MST_OK && status != MST_NOT_IN_DATABASE) return;
   bool has_qc = false;
@@ -212,6 +209,9 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
       return fail(nsta, nobs);
     }
 
+    // Start every file from missing values: a variable absent from the file,
+    // or records a routine leaves alone, must not show another file's data.
+    fill_missing(static_cast<int32_t>(nfile), s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR);
     if (Deriv fn = route(code, dset)) {
       fn(code, dset, f, s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR, status);
       if (status == MST_NOT_IN_DATABASE) continue;
@@ -223,8 +223,8 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     VORANCOM2.QCFLTR_SLOT = f;
     MQCFLTR(code, dset, nlevf, nrec, s.TMPQCD, nullptr, nullptr, s.TMPVAL);
 
-    // Every later list entry of this file, in list order. Two entries may
-    // name the same record, so the scratch is reset only after the scatter.
+    // Every later list entry of this file, in list order; two entries may
+    // name the same record and both get its values.
     for (int32_t j = i; j < count; ++j) {
       if (SFCSTRN.STA_FILE[j] != f) continue;
       const int32_t r = SFCSTRN.STA_REC[j];
@@ -241,7 +241,6 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
       }
       if (got) ++nsd;
     }
-    fill_missing(static_cast<int32_t>(nfile), s.TMPVAL, nullptr, nullptr, nullptr);
   }
 
   if (nsd == 0) {
