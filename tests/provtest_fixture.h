@@ -1,6 +1,6 @@
 // Fixtures of the provider, precipitation and radiation tests: provider
-// table 1 filled by hand, NetCDF files made from CDL and put into a file slot
-// by hand, variable-table entries set directly.
+// table 1 filled by hand, NetCDF files (with character variables of any
+// width) made from CDL and put into a file slot by hand.
 #pragma once
 
 #include <netcdf.h>
@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/state.h"
+#include "derived_fixture.h"
 #include "testutil.h"
 #include "variables/variables.h"
 
@@ -46,45 +47,37 @@ inline void add_subtype(std::string_view name, int c1, int c2) {
   PROVTBL.SUBTYPE_LISTED[0] = PROVTBL.SUBTYPE_COUNT[0];
 }
 
-// CDL of one observation file with the unlimited record dimension "recNum".
-// Data lists use "_" for the fill value. Character variables are written
-// by the NetCDF library, so short strings are NUL-padded.
+// CDL of one observation file with the unlimited record dimension "recNum":
+// the numeric variables and QC companions of the other derivation tests,
+// plus character variables of any width. Data lists use "_" for the fill
+// value. Character data written by the NetCDF library is NUL-padded.
 struct Cdl {
-  std::string dims = "  recNum = UNLIMITED ;\n  one = 1 ;\n", decls, data;
+  dfix::Cdl base;
+  std::string dims = "  recNum = UNLIMITED ;\n  qcl = 1 ;\n";
   Cdl& f(const std::string& name, const std::string& vals) {
-    decls += "  float " + name + "(recNum) ;\n  " + name + ":_FillValue = 3.e36f ;\n";
-    data += " " + name + " = " + vals + " ;\n";
+    base.f(name, vals);
     return *this;
   }
   Cdl& i(const std::string& name, const std::string& vals) {
-    decls += "  int " + name + "(recNum) ;\n";
-    data += " " + name + " = " + vals + " ;\n";
+    base.i(name, vals);
+    return *this;
+  }
+  Cdl& qc(const std::string& name, const std::string& qca, const std::string& qcr,
+          const std::string& dd) {
+    base.qc(name, qca, qcr, dd);
     return *this;
   }
   // Character variable of width characters per record.
   Cdl& c(const std::string& name, int width, const std::string& vals) {
     std::string d = name + "_len";
     dims += "  " + d + " = " + std::to_string(width) + " ;\n";
-    decls += "  char " + name + "(recNum, " + d + ") ;\n";
-    data += " " + name + " = " + vals + " ;\n";
-    return *this;
-  }
-  // The three QC companions of name.
-  Cdl& qc(const std::string& name, const std::string& qca, const std::string& qcr,
-          const std::string& dd) {
-    i(name + "QCA", qca).i(name + "QCR", qcr);
-    decls += "  char " + name + "DD(recNum, one) ;\n";
-    data += " " + name + "DD = " + dd + " ;\n";
-    return *this;
-  }
-  // Free declarations and data (other dimensions must be added to dims).
-  Cdl& raw(const std::string& d, const std::string& v) {
-    decls += d;
-    data += v;
+    base.decls += "  char " + name + "(recNum, " + d + ") ;\n";
+    base.data += " " + name + " = " + vals + " ;\n";
     return *this;
   }
   std::string text() const {
-    return "netcdf t {\ndimensions:\n" + dims + "variables:\n" + decls + "data:\n" + data + "}\n";
+    return "netcdf t {\ndimensions:\n" + dims + "variables:\n" + base.decls + "data:\n" +
+           base.data + "}\n";
   }
 };
 
@@ -112,34 +105,10 @@ inline bool open_slot(int slot, int dset, const Cdl& cdl) {
   return true;
 }
 
-inline void close_slot(int slot) {
-  if (SFCSTRN.FILE_NCID[slot - 1] >= 0) nc_close(SFCSTRN.FILE_NCID[slot - 1]);
-  SFCSTRN.FILE_NCID[slot - 1] = -1;
-  SFCSTRN.FILE_NREC[slot - 1] = 0;
-}
-
-// Variable-table entry of code for network dset (qc 'Q' or ' ').
-inline void set_var(int code, int dset, std::string_view name, char qc = ' ') {
-  VARTBL.NAMLEN[code - 1][dset - 1] = static_cast<int32_t>(name.size());
-  voran::fset(VARTBL.NCNAME[code - 1][dset - 1], 24, name);
-  VARTBL.NCTYPE[code - 1][dset - 1] = 'f';
-  VARTBL.QCFLAG[code - 1][dset - 1] = qc;
-}
-
-// Outputs of one derivation call over n records.
-struct Out {
-  static constexpr int N = 64;
-  float val[N];
-  char qcd[N];
-  float qca[N], qcr[N];
-  int32_t status = -1;
-  Out() {
-    for (int i = 0; i < N; ++i) {
-      val[i] = -1.0f;
-      qcd[i] = '?';
-      qca[i] = qcr[i] = -1.0f;
-    }
-  }
-};
+// Slots, variable-table entries and output arrays as in the other
+// derivation tests.
+using dfix::close_slot;
+using dfix::Out;
+using dfix::set_var;
 
 }  // namespace pfix

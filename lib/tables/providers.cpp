@@ -287,6 +287,42 @@ int32_t read_chars(const char* name, int32_t ncid, int32_t recdim, char* dst, bo
   return static_cast<int32_t>(total / width);
 }
 
+// One of the two tables a file's entries are merged into.
+struct Table {
+  char* names;  // count entries of width characters
+  int width;
+  int32_t* namlen;
+  int32_t* codes[4];
+  int ncodes;
+  int32_t& count;
+  int32_t listed;  // only entries 1..listed are searched
+  int32_t capacity;
+  bool* selected;  // providers only
+};
+
+// Merge one entry: refresh the codes of a listed entry when they differ,
+// append an unknown one while there is room. True when the table changed.
+bool merge_entry(const Table& t, int p, std::string_view key, const float* code) {
+  int32_t listed = clamp_count(t.listed, t.capacity);
+  for (int32_t i = 0; i < listed; ++i) {
+    if (!voran::feq_nul(voran::fview(t.names + i * t.width, t.width), key)) continue;
+    bool differs = false;
+    for (int c = 0; c < t.ncodes; ++c) differs = differs || code[c] != float(t.codes[c][i]);
+    if (!differs) return false;
+    for (int c = 0; c < t.ncodes; ++c) t.codes[c][i] = trunc_i32(code[c]);
+    return true;
+  }
+  int32_t k = clamp_count(t.count, t.capacity);
+  if (k == t.capacity) return false;
+  char* dst = t.names + k * t.width;
+  store_name(dst, t.width, key.data(), static_cast<int>(key.size()));
+  t.namlen[k] = M_LSTCHR(voran::fview(dst, t.width), t.width);
+  for (int c = 0; c < t.ncodes; ++c) t.codes[c][k] = trunc_i32(code[c]);
+  if (t.selected) t.selected[k] = initial_selection(p, key);
+  t.count = k + 1;
+  return true;
+}
+
 }  // namespace
 
 void M_UPDSRCIN(int32_t ncid, int32_t recdim, int32_t& status) {
@@ -314,7 +350,8 @@ void M_UPDSRCIN(int32_t ncid, int32_t recdim, int32_t& status) {
 
   // Never trust the announced count: take only entries every array holds.
   float fnum = PSTNUM[0];
-  int32_t n = (std::isnan(fnum) || fnum < 1.0f || fnum == voran::RMISS) ? 0 : trunc_i32(std::min(fnum, float(MAXPST)));
+  bool no_count = std::isnan(fnum) || fnum < 1.0f || fnum == voran::RMISS;
+  int32_t n = no_count ? 0 : trunc_i32(std::min(fnum, float(MAXPST)));
   n = std::min({n, ncode[0], ncode[1], ncode[2], ncode[3], ntype, nname, MAXPST});
 
   bool changed = false;
@@ -323,65 +360,19 @@ void M_UPDSRCIN(int32_t ncid, int32_t recdim, int32_t& status) {
     const char* name = PSTNAME + static_cast<int64_t>(j) * wname;
     float code[4] = {PSTCODE[0][j], PSTCODE[1][j], PSTCODE[2][j], PSTCODE[3][j]};
     if (type == 'P') {
-      std::string_view key(name, std::min(wname, 10));
-      int32_t listed = clamp_count(PROVTBL.SUBSRC_LISTED[p], NPROV);
-      int32_t found = -1;
-      for (int32_t i = 0; i < listed; ++i) {
-        if (voran::feq_nul(voran::fview(PROVTBL.SUBSRC_NAME[p][i], 10), key)) {
-          found = i;
-          break;
-        }
-      }
-      int32_t* dst[4] = {PROVTBL.SUBSRC_CODE1[p], PROVTBL.SUBSRC_CODE2[p], PROVTBL.SUBSRC_CODE3[p],
-                         PROVTBL.SUBSRC_CODE4[p]};
-      if (found >= 0) {
-        bool differs = false;
-        for (int c = 0; c < 4; ++c) differs = differs || code[c] != float(dst[c][found]);
-        if (differs) {
-          for (int c = 0; c < 4; ++c) dst[c][found] = trunc_i32(code[c]);
-          changed = true;
-        }
-      } else {
-        int32_t count = clamp_count(PROVTBL.SUBSRC_COUNT[p], NPROV);
-        if (count < NPROV) {
-          store_name(PROVTBL.SUBSRC_NAME[p][count], 10, key.data(), static_cast<int>(key.size()));
-          PROVTBL.SUBSRC_NAMLEN[p][count] =
-              M_LSTCHR(voran::fview(PROVTBL.SUBSRC_NAME[p][count], 10), 10);
-          for (int c = 0; c < 4; ++c) dst[c][count] = trunc_i32(code[c]);
-          PROVTBL.SUBSRC_SELECTED[p][count] = initial_selection(p, key);
-          PROVTBL.SUBSRC_COUNT[p] = count + 1;
-          changed = true;
-        }
-      }
+      Table t{&PROVTBL.SUBSRC_NAME[p][0][0], 10, PROVTBL.SUBSRC_NAMLEN[p],
+              {PROVTBL.SUBSRC_CODE1[p], PROVTBL.SUBSRC_CODE2[p], PROVTBL.SUBSRC_CODE3[p],
+               PROVTBL.SUBSRC_CODE4[p]},
+              4, PROVTBL.SUBSRC_COUNT[p], PROVTBL.SUBSRC_LISTED[p], NPROV,
+              PROVTBL.SUBSRC_SELECTED[p]};
+      changed = merge_entry(t, p, {name, static_cast<std::size_t>(std::min(wname, 10))}, code) ||
+                changed;
     } else if (type == 'S') {
-      std::string_view key(name, std::min(wname, 11));
-      int32_t listed = clamp_count(PROVTBL.SUBTYPE_LISTED[p], NSUBTYPE);
-      int32_t found = -1;
-      for (int32_t i = 0; i < listed; ++i) {
-        if (voran::feq_nul(voran::fview(PROVTBL.SUBTYPE_NAME[p][i], 11), key)) {
-          found = i;
-          break;
-        }
-      }
-      if (found >= 0) {
-        if (code[0] != float(PROVTBL.SUBTYPE_CODE1[p][found]) ||
-            code[1] != float(PROVTBL.SUBTYPE_CODE2[p][found])) {
-          PROVTBL.SUBTYPE_CODE1[p][found] = trunc_i32(code[0]);
-          PROVTBL.SUBTYPE_CODE2[p][found] = trunc_i32(code[1]);
-          changed = true;
-        }
-      } else {
-        int32_t count = clamp_count(PROVTBL.SUBTYPE_COUNT[p], NSUBTYPE);
-        if (count < NSUBTYPE) {
-          store_name(PROVTBL.SUBTYPE_NAME[p][count], 11, key.data(), static_cast<int>(key.size()));
-          PROVTBL.SUBTYPE_NAMLEN[p][count] =
-              M_LSTCHR(voran::fview(PROVTBL.SUBTYPE_NAME[p][count], 11), 11);
-          PROVTBL.SUBTYPE_CODE1[p][count] = trunc_i32(code[0]);
-          PROVTBL.SUBTYPE_CODE2[p][count] = trunc_i32(code[1]);
-          PROVTBL.SUBTYPE_COUNT[p] = count + 1;
-          changed = true;
-        }
-      }
+      Table t{&PROVTBL.SUBTYPE_NAME[p][0][0], 11, PROVTBL.SUBTYPE_NAMLEN[p],
+              {PROVTBL.SUBTYPE_CODE1[p], PROVTBL.SUBTYPE_CODE2[p], nullptr, nullptr},
+              2, PROVTBL.SUBTYPE_COUNT[p], PROVTBL.SUBTYPE_LISTED[p], NSUBTYPE, nullptr};
+      changed = merge_entry(t, p, {name, static_cast<std::size_t>(std::min(wname, 11))}, code) ||
+                changed;
     }
   }
   if (changed) {

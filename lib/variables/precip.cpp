@@ -310,12 +310,8 @@ void general(int32_t code, int32_t dset, int32_t slot, int32_t n, float* val, ch
 
 void MSFCPCP(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, float* qca,
              float* qcr, int32_t& status) {
-  if (slot < 1 || slot > voran::NFSLOTS || dset < 1 || dset > voran::NSRC) {
-    status = MST_BAD_TABLE;
-    return;
-  }
-  int32_t n = std::clamp<int32_t>(SFCSTRN.FILE_NREC[slot - 1], 0, voran::MAXREPORTS);
-  status = MST_OK;
+  int32_t n = voran::file_records(dset, slot, status);
+  if (n < 0) return;
   if (dset == MESONET && (code == HOURLY || code == RATE))
     mesonet_hourly(code, slot, n, val, qcd, qca, qcr, status);
   else if (dset == MESONET && code != FIVE_MIN)

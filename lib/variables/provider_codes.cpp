@@ -42,6 +42,15 @@ int32_t next_provider(const char* prov, int32_t len, int32_t k0) {
 }
 }  // namespace
 
+int32_t file_records(int32_t dset, int32_t slot, int32_t& status) {
+  if (slot < 1 || slot > NFSLOTS || dset < 1 || dset > NSRC) {
+    status = MST_BAD_TABLE;
+    return -1;
+  }
+  status = MST_OK;
+  return std::clamp<int32_t>(SFCSTRN.FILE_NREC[slot - 1], 0, MAXREPORTS);
+}
+
 void read_names11(std::string_view name, int32_t slot, char* out, int32_t& status) {
   status = MST_OK;
   int32_t ncid = SFCSTRN.FILE_NCID[slot - 1];

@@ -67,11 +67,8 @@ void read_names(int32_t dset, int32_t slot, int32_t n, int32_t& status) {
 
 void MSFCSRAD(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, float* qca,
               float* qcr, int32_t& status) {
-  if (slot < 1 || slot > voran::NFSLOTS || dset < 1 || dset > voran::NSRC) {
-    status = MST_BAD_TABLE;
-    return;
-  }
-  int32_t n = std::clamp<int32_t>(SFCSTRN.FILE_NREC[slot - 1], 0, voran::MAXREPORTS);
+  int32_t n = voran::file_records(dset, slot, status);
+  if (n < 0) return;
   bool has_qc = false;
   voran::read_values(code, dset, slot, val, status);
   if (status == MST_OK) voran::read_qc(code, dset, slot, 1, qcd, qca, qcr, has_qc, status);

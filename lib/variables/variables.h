@@ -67,6 +67,11 @@ extern char REC_STATION[MAXREPORTS * NAME11];
 // width is accepted.
 void read_names11(std::string_view name, int32_t slot, char* out, int32_t& status);
 
+// Number of records of the file in slot (1..40) for a derivation on network
+// dset (1..10), within 0..MAXREPORTS; -1 with status 4002 when slot or
+// network is out of range.
+int32_t file_records(int32_t dset, int32_t slot, int32_t& status);
+
 // Result of looking a report's provider up in provider table 1.
 struct ProvMatch {
   bool found;        // a provider (or one of its subtypes) gave a code
