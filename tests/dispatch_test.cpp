@@ -259,6 +259,14 @@ TEST_F(Dispatch, DirectReadScattersValuesAndQcInListOrder) {
     EXPECT_EQ(o.qcr[j], qcr[j]) << j;
   }
   EXPECT_EQ(VORANCOM2.QC_SOURCE, 1);
+
+  // Another dataset initialised since the list was made: the name is still
+  // looked up among the surface names.
+  MCOM2.CURDSET = 1;
+  VCNTBL.VCN_COUNT[1] = 0;
+  o = get("T");
+  EXPECT_EQ(o.status, MST_OK);
+  EXPECT_EQ(o.obs[0], 280.25f);
   EXPECT_EQ(MCOM2.CURDSET, 0);
 }
 

@@ -164,11 +164,12 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     MERROR("MGETSFC: TIME NOT INITIALIZED BY MSFCSTA");
     return fail(nsta, nobs);
   }
+  // The name is a surface name whichever dataset was initialised last.
+  MCOM2.CURDSET = 0;
   int32_t code = 0;
   MGETVCN(varnam, code, &VCT, status);
   if (status != MST_OK) return fail(nsta, nobs);
 
-  MCOM2.CURDSET = 0;
   const int32_t nlev = nlev_of(code);
   const int32_t count = SFCSTRN.STATION_COUNT;
   if (count <= 0) {
