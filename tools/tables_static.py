@@ -306,103 +306,58 @@ def readme_rows():
     return rows
 
 
-# ---- other datasets: (file, [slot names], [(code, name, meaning, ncname, letter)]) ----
-UA_COMMON = [
-    (1, "PRES", "pressure, Pa", "pressure", "f"),
-    (2, "HGT", "geopotential height, m", "height", "f"),
-    (3, "TEMP", "temperature, K", "temperature", "f"),
-    (4, "DWPT", "dew point, K", "dewpoint", "f"),
-    (5, "WDIR", "wind direction, degrees", "windDir", "f"),
-    (6, "WSPD", "wind speed, m/s", "windSpeed", "f"),
-    (14, "WMOID", "WMO station number", "wmoStaNum", "i"),
-    (15, "STAID", "station identifier", "staName", "c"),
-    (16, "ELEV", "station elevation, m", "staElev", "f"),
-    (17, "LAT", "latitude, degrees", "staLat", "f"),
-    (18, "LON", "longitude, degrees", "staLon", "f"),
-]
+# ---- other datasets: {family: ([slot names], [(code, name, meaning, ncname, letter)])} ----
+def v(code, name, meaning, ncname, letter="f"):
+    return (code, name, meaning, ncname, letter)
+
+
+PRES = v(1, "PRES", "pressure, Pa", "pressure")
+HGT = v(2, "HGT", "level height, m", "levels")
+ALT = v(2, "ALT", "altitude, m", "altitude")
+TEMP = v(3, "TEMP", "temperature, K", "temperature")
+DWPT = v(4, "DWPT", "dew point, K", "dewpoint")
+WIND = [v(5, "WDIR", "wind direction, degrees", "windDir"),
+        v(6, "WSPD", "wind speed, m/s", "windSpeed")]
+POS = [v(17, "LAT", "latitude, degrees", "latitude"),
+       v(18, "LON", "longitude, degrees", "longitude")]
+STATION = [v(15, "STAID", "station identifier", "stationId", "c"),
+           v(16, "ELEV", "station elevation, m", "elevation")] + POS
+UA_STATION = [v(14, "WMOID", "WMO station number", "wmoStaNum", "i"),
+              v(15, "STAID", "station identifier", "staName", "c"),
+              v(16, "ELEV", "station elevation, m", "staElev"),
+              v(17, "LAT", "latitude, degrees", "staLat"),
+              v(18, "LON", "longitude, degrees", "staLon")]
 OTHER = {
-    "raob": (["RAOB"], UA_COMMON, "ZEM"),
-    "npn": (["NPN"], [(5, "WDIR", "wind direction, degrees", "windDir", "f"),
-                      (6, "WSPD", "wind speed, m/s", "windSpeed", "f"),
-                      (7, "WVERT", "vertical wind, m/s", "wWind", "f"),
-                      (2, "HGT", "level height, m", "levels", "f"),
-                      (15, "STAID", "station identifier", "staName", "c"),
-                      (16, "ELEV", "station elevation, m", "staElev", "f"),
-                      (17, "LAT", "latitude, degrees", "staLat", "f"),
-                      (18, "LON", "longitude, degrees", "staLon", "f")], "ZEM"),
-    "acars": (["ACARS"], [(1, "PRES", "pressure, Pa", "pressure", "f"),
-                          (2, "ALT", "altitude, m", "altitude", "f"),
-                          (3, "TEMP", "temperature, K", "temperature", "f"),
-                          (5, "WDIR", "wind direction, degrees", "windDir", "f"),
-                          (6, "WSPD", "wind speed, m/s", "windSpeed", "f"),
-                          (15, "TAIL", "aircraft tail number", "tailNumber", "c"),
-                          (17, "LAT", "latitude, degrees", "latitude", "f"),
-                          (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
-    "map": (["MAP"], [(2, "HGT", "level height, m", "levels", "f"),
-                      (5, "WDIR", "wind direction, degrees", "windDir", "f"),
-                      (6, "WSPD", "wind speed, m/s", "windSpeed", "f"),
-                      (15, "STAID", "station identifier", "stationId", "c"),
-                      (16, "ELEV", "station elevation, m", "elevation", "f"),
-                      (17, "LAT", "latitude, degrees", "latitude", "f"),
-                      (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
-    "rdmtr": (["RDMTR"], [(2, "HGT", "level height, m", "levels", "f"),
-                          (3, "TEMP", "temperature, K", "temperature", "f"),
-                          (8, "VAPDEN", "water vapour density, kg/m3", "vaporDensity", "f"),
-                          (9, "LIQW", "integrated liquid water, kg/m2", "liquidWater", "f"),
-                          (15, "STAID", "station identifier", "stationId", "c"),
-                          (16, "ELEV", "station elevation, m", "elevation", "f"),
-                          (17, "LAT", "latitude, degrees", "latitude", "f"),
-                          (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
-    "acarsp": (["ACARSP"], [(1, "PRES", "pressure, Pa", "pressure", "f"),
-                            (2, "ALT", "altitude, m", "altitude", "f"),
-                            (3, "TEMP", "temperature, K", "temperature", "f"),
-                            (5, "WDIR", "wind direction, degrees", "windDir", "f"),
-                            (6, "WSPD", "wind speed, m/s", "windSpeed", "f"),
-                            (15, "APT", "airport identifier", "profileAirport", "c"),
-                            (17, "LAT", "latitude, degrees", "latitude", "f"),
-                            (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
-    "hydro": (["HYDRO"], [(1, "STAGE", "river stage, m", "riverStage", "f"),
-                          (2, "FLOW", "river discharge, m3/s", "riverFlow", "f"),
-                          (3, "PCP1H", "precipitation of the last hour, m", "precip1Hour", "f"),
-                          (15, "STAID", "station identifier", "stationId", "c"),
-                          (16, "ELEV", "station elevation, m", "elevation", "f"),
-                          (17, "LAT", "latitude, degrees", "latitude", "f"),
-                          (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
+    "raob": (["RAOB"], [PRES, v(2, "HGT", "geopotential height, m", "height"), TEMP, DWPT]
+             + WIND + UA_STATION),
+    "npn": (["NPN"], [HGT] + WIND + [v(7, "WVERT", "vertical wind, m/s", "wWind")]
+            + UA_STATION[1:]),
+    "acars": (["ACARS"], [PRES, ALT, TEMP] + WIND
+              + [v(15, "TAIL", "aircraft tail number", "tailNumber", "c")] + POS),
+    "map": (["MAP"], [HGT] + WIND + STATION),
+    "rdmtr": (["RDMTR"], [HGT, TEMP, v(8, "VAPDEN", "water vapour density, kg/m3", "vaporDensity"),
+                          v(9, "LIQW", "integrated liquid water, kg/m2", "liquidWater")] + STATION),
+    "acarsp": (["ACARSP"], [PRES, ALT, TEMP] + WIND
+               + [v(15, "APT", "airport identifier", "profileAirport", "c")] + POS),
+    "hydro": (["HYDRO"], [v(1, "STAGE", "river stage, m", "riverStage"),
+                          v(2, "FLOW", "river discharge, m3/s", "riverFlow"),
+                          v(3, "PCP1H", "precipitation of the last hour, m", "precip1Hour")]
+              + STATION),
     "satwnd": (["GOES-OPER-WINDS", "GOES-EXPER-WINDS"],
-               [(1, "PRES", "pressure of the wind, Pa", "pressure", "f"),
-                (5, "WDIR", "wind direction, degrees", "windDir", "f"),
-                (6, "WSPD", "wind speed, m/s", "windSpeed", "f"),
-                (10, "CHAN", "satellite channel", "satChannel", "s"),
-                (17, "LAT", "latitude, degrees", "lat", "f"),
-                (18, "LON", "longitude, degrees", "lon", "f")], "ZEM"),
-    "satsnd": (["POES-SOUNDINGS"], [(1, "PRES", "pressure, Pa", "pressure", "f"),
-                                    (3, "TEMP", "temperature, K", "temperature", "f"),
-                                    (4, "DWPT", "dew point, K", "dewpoint", "f"),
-                                    (17, "LAT", "latitude, degrees", "latitude", "f"),
-                                    (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
-    "satrad": (["SATELLITE-RADIANCE"], [(1, "BTEMP", "brightness temperature, K", "brightTemp", "f"),
-                                        (2, "CHAN", "channel number", "channel", "s"),
-                                        (17, "LAT", "latitude, degrees", "latitude", "f"),
-                                        (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
-    "snow": (["SNOW"], [(1, "SNOWD", "snow depth, m", "snowDepth", "f"),
-                        (2, "SNOWFL", "new snowfall, m", "snowfall", "f"),
-                        (3, "SNOWWE", "snow water equivalent, m", "snowWaterEquiv", "f"),
-                        (15, "STAID", "station identifier", "stationId", "c"),
-                        (16, "ELEV", "station elevation, m", "elevation", "f"),
-                        (17, "LAT", "latitude, degrees", "latitude", "f"),
-                        (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
-    "wisdom": (["WISDOM"], [(1, "PRES", "pressure, Pa", "pressure", "f"),
-                            (2, "ALT", "balloon altitude, m", "altitude", "f"),
-                            (5, "WDIR", "wind direction, degrees", "windDir", "f"),
-                            (6, "WSPD", "wind speed, m/s", "windSpeed", "f"),
-                            (15, "STAID", "balloon identifier", "balloonId", "c"),
-                            (17, "LAT", "latitude, degrees", "latitude", "f"),
-                            (18, "LON", "longitude, degrees", "longitude", "f")], "ZEM"),
+               [PRES] + WIND + [v(10, "CHAN", "satellite channel", "satChannel", "s")] + POS),
+    "satsnd": (["POES-SOUNDINGS"], [PRES, TEMP, DWPT] + POS),
+    "satrad": (["SATELLITE-RADIANCE"], [v(1, "BTEMP", "brightness temperature, K", "brightTemp"),
+                                        v(2, "CHAN", "channel number", "channel", "s")] + POS),
+    "snow": (["SNOW"], [v(1, "SNOWD", "snow depth, m", "snowDepth"),
+                        v(2, "SNOWFL", "new snowfall, m", "snowfall"),
+                        v(3, "SNOWWE", "snow water equivalent, m", "snowWaterEquiv")] + STATION),
+    "wisdom": (["WISDOM"], [PRES, v(2, "ALT", "balloon altitude, m", "altitude")] + WIND
+               + [v(15, "STAID", "balloon identifier", "balloonId", "c")] + POS),
 }
 
 
 def other_tables():
-    for fam, (slots, vars_, _) in OTHER.items():
+    for fam, (slots, vars_) in OTHER.items():
         variants = [("%stbl.txt" % fam, "Q")]
         if fam in ("acars", "acarsp"):
             variants.append(("teska_%stbl.txt" % fam, " "))

@@ -54,24 +54,22 @@ void MRDVCODE(int32_t dset, std::string_view path, int32_t& status) {
   }
   status = MST_OK;
   char rec[kWidth];
-  int32_t len;
-  for (Rd r; (r = file.line(rec, kWidth, len)) != Rd::End;) {
-    const int64_t line = file.lines_read();
+  voran::textio::each_line(file, rec, kWidth, [&](Rd r, int32_t len, int64_t line) {
     int32_t code = 0;
     if (r == Rd::Bad || !voran::textio::fixed_int(rec, len, 16, 18, code)) {
       status = line_error("MRDVCODE: BIF - READ ERROR IN VCNTBL AT LINE ", line, MST_BAD_FILE);
-      break;
+      return false;
     }
     if (code < 1 || code > voran::NCODES) {
       status = line_error("MRDVCODE: INTV - INVALID VARIABLE CODE AT VCNTBL LINE ", line,
                           MST_BAD_TABLE);
-      break;
+      return false;
     }
     char type = rec[21];
     if (type != 'N' && type != 'C') {
       status = line_error("MRDVCODE: INTV - INVALID VARIABLE TYPE AT VCNTBL LINE ", line,
                           MST_BAD_TABLE);
-      break;
+      return false;
     }
     int32_t k = VCNTBL.VCN_COUNT[dset];
     // The table holds one entry per code; a longer file is refused rather
@@ -79,13 +77,14 @@ void MRDVCODE(int32_t dset, std::string_view path, int32_t& status) {
     if (k == voran::NCODES) {
       status = line_error("MRDVCODE: INTV - TOO MANY ENTRIES AT VCNTBL LINE ", line,
                           MST_BAD_TABLE);
-      break;
+      return false;
     }
     std::memcpy(VCNTBL.VCN_NAME[dset][k], rec, 7);
     VCNTBL.VCN_CODE[dset][k] = code;
     VCNTBL.VCN_TYPE[dset][k] = type;
     VCNTBL.VCN_COUNT[dset] = k + 1;
-  }
+    return true;
+  });
 }
 
 void MGETVCN(std::string_view name, int32_t& code, char* type, int32_t& status) {

@@ -57,6 +57,15 @@ class TableFile {
   int64_t nlines_ = 0;
 };
 
+// Calls f(rd, len, line) for every line of the file read into rec[0..width)
+// (line counts from 1) until the file ends or f returns false.
+template <typename F>
+void each_line(TableFile& file, char* rec, int32_t width, F f) {
+  int32_t len;
+  for (Rd r; (r = file.line(rec, width, len)) != Rd::End;)
+    if (!f(r, len, file.lines_read())) return;
+}
+
 // Fixed-column integer field of columns c1..c2 (1-based) of a record of which
 // len characters are present: blanks are ignored and an all-blank or absent
 // field is 0, an optional sign then digits otherwise; anything else (or a

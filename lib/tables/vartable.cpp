@@ -66,48 +66,46 @@ void read_table(const Family& fam, int32_t clear_first, int32_t clear_last,
   }
   status = MST_OK;
   char rec[kWidth];
-  int32_t len;
-  for (Rd r; (r = file.line(rec, kWidth, len)) != Rd::End;) {
-    const int64_t line = file.lines_read();
+  voran::textio::each_line(file, rec, kWidth, [&](Rd r, int32_t len, int64_t line) {
     if (r == Rd::Bad) {
       report(fam, "READ");
       status = MST_BAD_FILE;
-      break;
+      return false;
     }
-    if (rec[0] == ' ' && rec[1] == ' ' && rec[2] == ' ') continue;
+    if (rec[0] == ' ' && rec[1] == ' ' && rec[2] == ' ') return true;
     int32_t slot = 0;
     for (int32_t s = fam.first; s <= fam.last && slot == 0; ++s)
       if (std::memcmp(rec + 6, VORANCOM1.SLOTNAME[s - 1], 20) == 0) slot = s;
-    if (slot == 0) continue;
+    if (slot == 0) return true;
     int32_t code;
-    if (!voran::textio::fixed_int(rec, len, 1, 3, code)) continue;
+    if (!voran::textio::fixed_int(rec, len, 1, 3, code)) return true;
     // Codes below 1 have no place in the table either.
     if (code > voran::NCODES || code < 1) {
       status = invalid(fam, "VARIABLE CODE", line);
-      break;
+      return false;
     }
     char type = rec[27];
     int32_t chrlen = 0;
     if (type == 'c') {
-      if (!voran::textio::fixed_int(rec, len, 33, 35, chrlen)) continue;
+      if (!voran::textio::fixed_int(rec, len, 33, 35, chrlen)) return true;
     } else if (!is_type(type)) {
       status = invalid(fam, "VARIABLE TYPE", line);
-      break;
+      return false;
     }
     int32_t namlen = M_LSTCHR(std::string_view(rec + 41, 24), 24);
     if (namlen == 0) {
       status = invalid(fam, "VARIABLE NAME", line);
-      break;
+      return false;
     }
     char qc = rec[66];
     if (qc != ' ' && qc != 'Q') {
       status = invalid(fam, "QC CHARACTER", line);
-      break;
+      return false;
     }
     int32_t stage;
     if (!voran::textio::fixed_int(rec, len, 70, 70, stage) || stage < 0 || stage > 3) {
       status = invalid(fam, "QC STAGE", line);
-      break;
+      return false;
     }
     bool no_qc = fam.rule == DbRule::Surface
                      ? (VORANCOM2.TESKA2_FLAG || (MCOM2.DBNUM == 2 && slot != 4))
@@ -120,7 +118,8 @@ void read_table(const Family& fam, int32_t clear_first, int32_t clear_last,
     std::memcpy(VARTBL.NCNAME[c][s], rec + 41, 24);
     VARTBL.QCFLAG[c][s] = no_qc ? ' ' : qc;
     VARTBL.QCSTAGE[c][fam.dset >= 0 ? fam.dset : slot - 10] = stage;
-  }
+    return true;
+  });
 }
 
 void read_family(FamilyId id, std::string_view path, int32_t& status) {
