@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -80,7 +79,6 @@ bool parse_real(const char* s, int n, float& value) {
     if (edigits == 0 || i != n) return false;
   }
   buf[o] = '\0';
-  errno = 0;
   value = std::strtof(buf, nullptr);
   return true;
 }
