@@ -699,7 +699,7 @@ void mesonet(File& f, const std::vector<Station>& st, int hour) {
       bool on = j < sensors;
       double wet = w.rate > 0 ? r.range(0.0002, 0.002) : 0.0;
       set_qc(road[0][j], k, round_to(w.t + r.range(4.0, 14.0), 0.1), on, r);
-      set_qc(road[1][j], k, round_to(273.15 - r.range(0.0, 3.0) * (wet > 0), 0.1), on && wet > 0, r);
+      set_qc(road[1][j], k, round_to(273.15 - r.range(0.0, 6.0), 0.1), on && r.chance(0.7), r);
       set_qc(road[2][j], k, 0.0, on, r);
       set_qc(road[3][j], k, wet, on, r);
       set_qc(road[4][j], k, wet > 0 ? 2.0 : 1.0, on, r);
@@ -815,6 +815,18 @@ void other(File& f, const std::vector<Station>& st, int hour, int net) {
       else if (name == "precipManual") x = round_to(accumulation(-2, w, r, hour), 0.25);
       else if (name == "precipMonth") x = round_to(r.range(20.0, 140.0), 0.25);
       out = static_cast<float>(x);
+    }
+  }
+  if (net >= 5) {
+    // The cooperative and climate networks name their provider and station
+    // like the mesonets do.
+    auto& prov = f.chars("dataProvider", 11);
+    auto& sname = f.chars("stationName", 51);
+    for (int k = 0; k < n; ++k) {
+      const Station& s = st[static_cast<std::size_t>(k)];
+      const char* pname = net == 7 ? (s.kind == 1 || s.kind == 4 ? "ASOS-HFM" : "OTHER-HFM") : NETS[net - 1].name;
+      put_text(prov, k, 11, pname);
+      put_text(sname, k, 51, std::string(CITY[k % 16]) + " " + std::to_string(k + 1));
     }
   }
   if (net == 1 || net == 3) {
