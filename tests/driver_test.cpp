@@ -74,7 +74,31 @@ TEST(DriverFormat, FieldsMatchGfortran) {
 // Three mesonet reports of 20 UTC: a provider with hourly precipitation, one
 // reporting 24-hour totals and one not in the provider list (period
 // unknown). Every QC-carrying value has its companions.
-const char* MESONET_CDL = R"(netcdf m {
+struct QcVar {
+  const char *name, *values, *qca, *qcr, *dd;
+};
+const QcVar QCVARS[] = {
+    {"temperature", "305.15, 299.85, 301.25", "126, 62, 126", "0, 0, 16", "VSQ"},
+    {"dewpoint", "285.25, _, 294.05", "126, 0, 6", "0, 0, 0", "VZC"},
+    {"relHumidity", "28, _, 66", "126, 0, 126", "0, 0, 0", "VZV"},
+    {"altimeter", "101320, 101570, 101450", "126, 126, 126", "0, 0, 0", "VVV"},
+    {"stationPressure", "90110, 83480, 101080", "126, 126, 126", "0, 0, 0", "VVV"},
+    {"windDir", "200, 90, 12345678", "126, 126, 126", "0, 0, 0", "VVV"},
+    {"windSpeed", "6.5, 2.25, 3", "126, 126, 126", "0, 0, 0", "VVV"},
+    {"precipAccum", "12.7, 25.4, 3", "126, 62, 126", "0, 0, 0", "VSV"},
+};
+
+std::string mesonet_cdl() {
+  std::string decl, data;
+  for (const QcVar& v : QCVARS) {
+    const std::string n = v.name;
+    decl += "  float " + n + "(recNum) ;\n    " + n + ":_FillValue = 3.4028235e+38f ;\n";
+    decl += "  int " + n + "QCA(recNum) ;\n  int " + n + "QCR(recNum) ;\n";
+    decl += "  char " + n + "DD(recNum) ;\n";
+    data += "  " + n + " = " + v.values + " ;\n  " + n + "QCA = " + v.qca + " ;\n";
+    data += "  " + n + "QCR = " + v.qcr + " ;\n  " + n + "DD = \"" + v.dd + "\" ;\n";
+  }
+  return std::string(R"(netcdf m {
 dimensions:
   recNum = UNLIMITED ;
   idLen = 6 ;
@@ -87,60 +111,17 @@ variables:
   int wmoId(recNum) ;
     wmoId:_FillValue = -2147483647 ;
   float latitude(recNum) ;
-    latitude:_FillValue = 3.4028235e+38f ;
   float longitude(recNum) ;
-    longitude:_FillValue = 3.4028235e+38f ;
   float elevation(recNum) ;
-    elevation:_FillValue = 3.4028235e+38f ;
   double observationTime(recNum) ;
     observationTime:_FillValue = 3.40282346638529e+38 ;
   double reportTime(recNum) ;
     reportTime:_FillValue = 3.40282346638529e+38 ;
   double receivedTime(recNum) ;
     receivedTime:_FillValue = 3.40282346638529e+38 ;
-  float temperature(recNum) ;
-    temperature:_FillValue = 3.4028235e+38f ;
-  int temperatureQCA(recNum) ;
-  int temperatureQCR(recNum) ;
-  char temperatureDD(recNum) ;
-  float dewpoint(recNum) ;
-    dewpoint:_FillValue = 3.4028235e+38f ;
-  int dewpointQCA(recNum) ;
-  int dewpointQCR(recNum) ;
-  char dewpointDD(recNum) ;
-  float relHumidity(recNum) ;
-    relHumidity:_FillValue = 3.4028235e+38f ;
-  int relHumidityQCA(recNum) ;
-  int relHumidityQCR(recNum) ;
-  char relHumidityDD(recNum) ;
-  float altimeter(recNum) ;
-    altimeter:_FillValue = 3.4028235e+38f ;
-  int altimeterQCA(recNum) ;
-  int altimeterQCR(recNum) ;
-  char altimeterDD(recNum) ;
-  float stationPressure(recNum) ;
-    stationPressure:_FillValue = 3.4028235e+38f ;
-  int stationPressureQCA(recNum) ;
-  int stationPressureQCR(recNum) ;
-  char stationPressureDD(recNum) ;
-  float windDir(recNum) ;
-    windDir:_FillValue = 3.4028235e+38f ;
-  int windDirQCA(recNum) ;
-  int windDirQCR(recNum) ;
-  char windDirDD(recNum) ;
-  float windSpeed(recNum) ;
-    windSpeed:_FillValue = 3.4028235e+38f ;
-  int windSpeedQCA(recNum) ;
-  int windSpeedQCR(recNum) ;
-  char windSpeedDD(recNum) ;
-  float precipAccum(recNum) ;
-    precipAccum:_FillValue = 3.4028235e+38f ;
-  int precipAccumQCA(recNum) ;
-  int precipAccumQCR(recNum) ;
-  char precipAccumDD(recNum) ;
   float precipRate(recNum) ;
     precipRate:_FillValue = 3.4028235e+38f ;
-data:
+)") + decl + R"(data:
   stationId = "WTX01", "CW1234", "NJ0001" ;
   dataProvider = "WTXMESO", "APRSWXNET", "NJWXNET" ;
   stationName = "LUBBOCK 3SW", "BOULDER", "PRINCETON" ;
@@ -151,41 +132,9 @@ data:
   observationTime = 1629921900, 1629922200, 1629922500 ;
   reportTime = 1629921900, 1629922200, 1629922500 ;
   receivedTime = 1629922000, 1629922300, 1629922600 ;
-  temperature = 305.15, 299.85, 301.25 ;
-  temperatureQCA = 126, 62, 126 ;
-  temperatureQCR = 0, 0, 16 ;
-  temperatureDD = "VSQ" ;
-  dewpoint = 285.25, _, 294.05 ;
-  dewpointQCA = 126, 0, 6 ;
-  dewpointQCR = 0, 0, 0 ;
-  dewpointDD = "VZC" ;
-  relHumidity = 28, _, 66 ;
-  relHumidityQCA = 126, 0, 126 ;
-  relHumidityQCR = 0, 0, 0 ;
-  relHumidityDD = "VZV" ;
-  altimeter = 101320, 101570, 101450 ;
-  altimeterQCA = 126, 126, 126 ;
-  altimeterQCR = 0, 0, 0 ;
-  altimeterDD = "VVV" ;
-  stationPressure = 90110, 83480, 101080 ;
-  stationPressureQCA = 126, 126, 126 ;
-  stationPressureQCR = 0, 0, 0 ;
-  stationPressureDD = "VVV" ;
-  windDir = 200, 90, 12345678 ;
-  windDirQCA = 126, 126, 126 ;
-  windDirQCR = 0, 0, 0 ;
-  windDirDD = "VVV" ;
-  windSpeed = 6.5, 2.25, 3 ;
-  windSpeedQCA = 126, 126, 126 ;
-  windSpeedQCR = 0, 0, 0 ;
-  windSpeedDD = "VVV" ;
-  precipAccum = 12.7, 25.4, 3 ;
-  precipAccumQCA = 126, 62, 126 ;
-  precipAccumQCR = 0, 0, 0 ;
-  precipAccumDD = "VSV" ;
   precipRate = _, _, _ ;
+)" + data + "}\n";
 }
-)";
 
 // Written by hand from the fixture: the station table, then five records a
 // station with TD, ALTSE, P, T, DD, FF, PCP1H and PCP24H.
@@ -237,10 +186,10 @@ class Stalist : public ::testing::Test {
 };
 
 TEST_F(Stalist, ListsTheMesonetStationsOfTheHour) {
-  ASSERT_TRUE(testutil::ncgen(MESONET_CDL, data_ + "/KORB/mesonet/netCDF/20210825_2000"));
+  ASSERT_TRUE(testutil::ncgen(mesonet_cdl(), data_ + "/KORB/mesonet/netCDF/20210825_2000"));
   // Files of other hours and of deselected networks are not listed.
-  ASSERT_TRUE(testutil::ncgen(MESONET_CDL, data_ + "/KORB/mesonet/netCDF/20210825_2100"));
-  ASSERT_TRUE(testutil::ncgen(MESONET_CDL, data_ + "/KORB/coop/netCDF/20210825_2000"));
+  ASSERT_TRUE(testutil::ncgen(mesonet_cdl(), data_ + "/KORB/mesonet/netCDF/20210825_2100"));
+  ASSERT_TRUE(testutil::ncgen(mesonet_cdl(), data_ + "/KORB/coop/netCDF/20210825_2000"));
   ASSERT_EQ(run(), 0);
   EXPECT_EQ(out(), "");
   EXPECT_EQ(listing(), EXPECTED_RUN_OUT);
