@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "core/core.h"
@@ -77,10 +80,12 @@ bool write_all(int fd, const unsigned char* p, size_t n) {
   return true;
 }
 
-// Unpack the gzip file src into a new file dst (created exclusively, mode
-// 0600, never through a symbolic link). A stale copy under our own process
-// tag is replaced. Returns 0, or a nonzero code; on failure dst is removed.
-int unpack(const char* src, const char* dst) {
+// Unpack the gzip file src into the working copy dst. The data go first into
+// a private file beside dst (created exclusively, mode 0600) that is renamed
+// over dst when complete, so a reader never sees a partial copy and a
+// symbolic link planted at dst is replaced, not written through. Returns 0,
+// or a nonzero code with neither file left behind.
+int unpack(const char* src, const TextBuf& dst) {
   int in = ::open(src, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return errno != 0 ? errno : ENOENT;
   struct stat st;
@@ -97,14 +102,13 @@ int unpack(const char* src, const char* dst) {
     gzclose(gz);
     return NC_ENOTNC;
   }
-  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  int out = ::open(dst, flags, 0600);
-  if (out < 0 && errno == EEXIST) {
-    ::unlink(dst);
-    out = ::open(dst, flags, 0600);
-  }
+  TextBuf tmp;
+  tmp.add(dst.view()).add(".XXXXXX");
+  char name[TextBuf::CAP + 1];
+  std::memcpy(name, tmp.c_str(), tmp.view().size() + 1);
+  int out = tmp.overflow() ? -1 : ::mkostemp(name, O_CLOEXEC);
   if (out < 0) {
-    int e = errno != 0 ? errno : EACCES;
+    int e = tmp.overflow() ? ENAMETOOLONG : errno != 0 ? errno : EACCES;
     gzclose(gz);
     return e;
   }
@@ -121,11 +125,9 @@ int unpack(const char* src, const char* dst) {
   // gzclose reports a stream that ended early (truncated file).
   if (gzclose(gz) != Z_OK) ok = false;
   if (::close(out) != 0) ok = false;
-  if (!ok) {
-    ::unlink(dst);
-    return NC_ENOTNC;
-  }
-  return 0;
+  if (ok && std::rename(name, dst.c_str()) == 0) return 0;
+  ::unlink(name);
+  return NC_ENOTNC;
 }
 
 // Working copy of the file in server mode.
@@ -150,7 +152,7 @@ int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
   TextBuf work;
   working_path(work, dirlen, OPEN_NAMES);
   if (path.overflow() || work.overflow()) return NC_EINVAL;
-  int rc = unpack(path.c_str(), work.c_str());
+  int rc = unpack(path.c_str(), work);
   if (rc != 0) return rc;
   rc = nc_open(work.c_str(), NC_NOWRITE, &ncid);
   if (rc != NC_NOERR) ::unlink(work.c_str());
