@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "core/core.h"
@@ -16,6 +17,7 @@ struct TablesFixture : ::testing::Test {
     MCOM2.DBNUM = 1;
     VORANCOM2.TESKA2_FLAG = false;
   }
+  void TearDown() override { std::filesystem::remove_all(dir); }
   std::string file(const std::string& name, const std::string& text) {
     std::string p = dir + "/" + name;
     testutil::write_file(p, text);
