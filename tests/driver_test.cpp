@@ -215,3 +215,48 @@ TEST_F(Stalist, FailuresEndTheRunWithOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bundled sample tree: deterministic, and rich enough that the listing
+// shows thousands of mesonet stations with most of their values.
+TEST(DriverSample, GeneratedTreeFeedsTheListing) {
+  const std::string dir = testutil::make_tmpdir();
+  const std::string gen = VORAN_BINARY_DIR "/gen_sample";
+  const std::string tables = VORAN_SOURCE_DIR "/static";
+  const char* argv1[] = {gen.c_str(), "a", tables.c_str(), nullptr};
+  const char* argv2[] = {gen.c_str(), "b", tables.c_str(), nullptr};
+  ASSERT_EQ(testutil::run_program(dir, argv1, dir + "/gen.out", dir + "/gen.err"), 0);
+  ASSERT_EQ(testutil::run_program(dir, argv2, dir + "/gen.out", dir + "/gen.err"), 0);
+  for (const char* f : {"/KORB/mesonet/netCDF/20210825_2000", "/point/metar/netcdf/20210825_1900",
+                        "/KORB/crn/netCDF/20210825_2100", "/point/maritime/netcdf/20210825_2000"}) {
+    std::string a = testutil::read_file(dir + "/a" + f);
+    EXPECT_GT(a.size(), 1000u) << f;
+    EXPECT_TRUE(a == testutil::read_file(dir + "/b" + f)) << f;
+  }
+
+  setenv("VORAN_STATIC", testutil::static_dir().c_str(), 1);
+  setenv("VORAN_DATA", (dir + "/a").c_str(), 1);
+  const char* argv[] = {VORAN_BINARY_DIR "/stalist", nullptr};
+  ASSERT_EQ(testutil::run_program(dir, argv, dir + "/stdout", dir + "/stderr"), 0);
+  EXPECT_EQ(testutil::read_file(dir + "/stdout"), "");
+  const std::string out = testutil::read_file(dir + "/run.out");
+  int32_t nsta = 0;
+  ASSERT_TRUE(fortran::read_i(out.substr(30, 7), nsta));
+  EXPECT_GT(nsta, 2000);
+  // Non-missing values per listed column, from the "obs =" records.
+  int present[8] = {0};
+  int blocks = 0;
+  for (std::size_t p = out.find("\nobs = "); p != std::string::npos; p = out.find("\nobs = ", p + 1)) {
+    ++blocks;
+    for (int c = 0; c < 8; ++c)
+      if (out.compare(p + 7 + 10 * c, 10, " 999999.00") != 0) ++present[c];
+  }
+  EXPECT_EQ(blocks, nsta);
+  for (int c = 0; c < 6; ++c) EXPECT_GT(present[c], nsta * 8 / 10) << c;  // TD .. FF
+  EXPECT_GT(present[6], nsta / 10);  // PCP1H: the hourly providers
+  EXPECT_GT(present[7], nsta / 10);  // PCP24H: the 24-hour providers
+  EXPECT_LT(present[6], nsta * 9 / 10);
+}
+
+}  // namespace
