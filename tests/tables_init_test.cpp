@@ -307,18 +307,10 @@ TEST_F(Init, InstalledSurfaceTablesAreConsistent) {
     MGETVCN(n, code, &type, status);
     return code;
   };
-  EXPECT_EQ(code_of("TD"), 1);
-  EXPECT_EQ(code_of("ALTSE"), 3);
-  EXPECT_EQ(code_of("P"), 7);
-  EXPECT_EQ(code_of("T"), 8);
-  EXPECT_EQ(code_of("DD"), 9);
-  EXPECT_EQ(code_of("FF"), 10);
-  EXPECT_EQ(code_of("PCP1H"), 31);
-  EXPECT_EQ(code_of("PCPRATE"), 39);
-  EXPECT_EQ(code_of("RDLFT1"), 89);
-  EXPECT_EQ(code_of("RDLFT4"), 92);
-  EXPECT_EQ(code_of("SOILM"), 78);
-  EXPECT_EQ(code_of("FSRD15M"), 101);
+  const std::pair<const char*, int> fixed_codes[] = {
+      {"TD", 1},     {"ALTSE", 3},   {"P", 7},       {"T", 8},      {"DD", 9},      {"FF", 10},
+      {"PCP1H", 31}, {"PCPRATE", 39}, {"RDLFT1", 89}, {"RDLFT4", 92}, {"SOILM", 78}, {"FSRD15M", 101}};
+  for (const auto& [n, c] : fixed_codes) EXPECT_EQ(code_of(n), c) << n;
   // Identity variables of every source, station identifiers as characters.
   for (int s = 0; s < voran::NSRC; ++s) {
     for (int c : {15, 16, 17, 18}) EXPECT_GT(VARTBL.NAMLEN[c - 1][s], 0) << c << " " << s;
