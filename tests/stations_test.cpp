@@ -87,7 +87,12 @@ struct List {
     for (int k = 0; k < nsta; ++k) s += (k ? "," : "") + id(k);
     return s;
   }
-  std::string prov(int k) const { return std::string(voran::ftrim(provider.substr(10 * k, 10))); }
+  std::string provs() const {
+    std::string s;
+    for (int k = 0; k < nsta; ++k)
+      s += (k ? "," : "") + std::string(voran::ftrim(provider.substr(10 * k, 10)));
+    return s;
+  }
   std::string obs(int k) const { return obstime.substr(9 * k, 9); }
 };
 
@@ -182,16 +187,8 @@ TEST_F(StationsTest, EveryNetworkInSourceOrder) {
   EXPECT_EQ(l.nsta, SFCSTRN.STATION_COUNT);
   const std::vector<int32_t> src = {1, 1, 2, 2, 3, 4, 4, 4, 4, 5, 6, 7, 8, 9, 10};
   EXPECT_EQ(std::vector<int32_t>(l.source.begin(), l.source.begin() + l.nsta), src);
-  EXPECT_EQ(l.prov(0), "ASOS");
-  EXPECT_EQ(l.prov(1), "OTHER-MTR");
-  EXPECT_EQ(l.prov(2), "MARITIME");
-  EXPECT_EQ(l.prov(4), "SAO");
-  EXPECT_EQ(l.prov(5), "MesoWest");
-  EXPECT_EQ(l.prov(6), "APRSWXNET");
-  EXPECT_EQ(l.prov(9), "COOP");
-  EXPECT_EQ(l.prov(10), "UrbaNet");
-  EXPECT_EQ(l.prov(11), "ASOS-HFM");
-  EXPECT_EQ(l.prov(14), "CRN");
+  EXPECT_EQ(l.provs(), "ASOS,OTHER-MTR,MARITIME,MARITIME,SAO,MesoWest,APRSWXNET,MesoWest,"
+                      "MesoWest,COOP,UrbaNet,ASOS-HFM,NEPP,HCN,CRN");
   EXPECT_EQ(l.wmoid[1], 71624);
   EXPECT_EQ(l.wmoid[2], 999999);
   EXPECT_EQ(l.wmoid[7], 72469);
