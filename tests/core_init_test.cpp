@@ -1,5 +1,6 @@
 // MINIT: environment checks, database choice, dataset dispatch, messages.
 #include <gtest/gtest.h>
+#include <netcdf.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -303,6 +304,18 @@ TEST(CoreInit, SurfaceUnderZem) {
   EXPECT_EQ(c.DSINIT[0], 12345);
   EXPECT_EQ(VCNTBL.VCN_COUNT[0], 1);
   EXPECT_EQ(VCNTBL.VCN_CODE[0][0], 5);
+
+  // Initialising again closes the files the surface list holds open.
+  const std::string t = static_dir() + "/metar.template";
+  int ncid = -1;
+  ASSERT_EQ(nc_open(t.c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  SFCSTRN.FILE_NCID[0] = ncid;
+  SFCSTRN.FILE_DSET[0] = 1;
+  voran::fset(SFCSTRC.FILE_NAME[0], 13, "20210825_2000");
+  EXPECT_EQ(minit("SFC", "ZEM"), 0);
+  EXPECT_EQ(SFCSTRN.FILE_NCID[0], -1);
+  int nvars = 0;
+  EXPECT_NE(nc_inq_nvars(ncid, &nvars), NC_NOERR);
 
   // A missing template of a required source fails the call under ZEM, and
   // so does a missing table, with the reader's message.
