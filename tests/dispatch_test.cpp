@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -102,7 +103,10 @@ class Dispatch : public ::testing::Test {
     ASSERT_TRUE(testutil::ncgen(SAO_CDL, *dir_ + "/sao.nc"));
     ASSERT_TRUE(testutil::ncgen(HFM_CDL, *dir_ + "/hfm.nc"));
   }
-  static void TearDownTestSuite() { delete dir_; }
+  static void TearDownTestSuite() {
+    std::filesystem::remove_all(*dir_);
+    delete dir_;
+  }
 
   void SetUp() override {
     MCOM2.MSGFLAG = false;

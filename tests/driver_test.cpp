@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -174,6 +175,7 @@ class Stalist : public ::testing::Test {
     setenv("VORAN_DATA", data_.c_str(), 1);
     unsetenv("VORAN_SERVER");
   }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   int run() {
     const char* argv[] = {VORAN_BINARY_DIR "/stalist", nullptr};
@@ -222,6 +224,10 @@ namespace {
 // shows thousands of mesonet stations with most of their values.
 TEST(DriverSample, GeneratedTreeFeedsTheListing) {
   const std::string dir = testutil::make_tmpdir();
+  struct Cleanup {
+    std::string d;
+    ~Cleanup() { std::filesystem::remove_all(d); }
+  } cleanup{dir};
   const std::string gen = VORAN_BINARY_DIR "/gen_sample";
   const std::string tables = VORAN_SOURCE_DIR "/static";
   const char* argv1[] = {gen.c_str(), "a", tables.c_str(), nullptr};
