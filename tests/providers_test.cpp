@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "provtest_fixture.h"
 #include "tables/tables.h"
 
 namespace {
+
+using voran::RMISS;
 
 // The surface provider table as the installation lists it: places 1-6 and
 // 31-35 fixed, mesonet providers at 7-30.
@@ -322,6 +326,114 @@ TEST_F(FileTable, IncompleteTables) {
   merge("netcdf t {\ndimensions:\n  recNum = UNLIMITED ;\nvariables:\n  float x(recNum) ;\n"
         "data:\n}\n");
   EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
+}
+
+
+// The whole path of a mesonet file: selection, station list (provider
+// numbering and the file's provider table), then precipitation and
+// radiation by provider codes.
+class MesonetFlow : public ::testing::Test {
+ protected:
+  static constexpr const char* CDL = R"(netcdf m {
+dimensions:
+  recNum = UNLIMITED ; idLen = 6 ; provLen = 11 ; nameLen = 51 ; qcl = 1 ;
+  maxPST = 3 ; pstLen = 11 ;
+variables:
+  char stationId(recNum, idLen) ; char dataProvider(recNum, provLen) ;
+  char stationName(recNum, nameLen) ;
+  int wmoId(recNum) ; wmoId:_FillValue = -2147483647 ;
+  float latitude(recNum) ; latitude:_FillValue = 3.e36f ;
+  float longitude(recNum) ; longitude:_FillValue = 3.e36f ;
+  float elevation(recNum) ; elevation:_FillValue = 3.e36f ;
+  double observationTime(recNum) ; observationTime:_FillValue = 3.4e38 ;
+  double reportTime(recNum) ; reportTime:_FillValue = 3.4e38 ;
+  double receivedTime(recNum) ; receivedTime:_FillValue = 3.4e38 ;
+  float precipAccum(recNum) ; precipAccum:_FillValue = 3.e36f ;
+  float solarRadiation(recNum) ; solarRadiation:_FillValue = 3.e36f ;
+  int numPST ; char typePST(maxPST) ; char namePST(maxPST, pstLen) ;
+  int code1PST(maxPST) ; int code2PST(maxPST) ; int code3PST(maxPST) ; int code4PST(maxPST) ;
+data:
+  stationId = "KS001", "KS002", "KS003", "KS004" ;
+  dataProvider = "OKMESO", "NEWNET", "APRSWXNET", "DEOS" ;
+  stationName = "A", "B", "C", "D" ;
+  wmoId = _, _, _, _ ;
+  latitude = 35, 36, 37, 38 ;
+  longitude = -97, -98, -99, -75 ;
+  elevation = 300, 310, 320, 10 ;
+  observationTime = 1629921900, 1629921900, 1629921900, 1629921900 ;
+  reportTime = _, _, _, _ ;
+  receivedTime = 1629922000, 1629922000, 1629922000, 1629922000 ;
+  precipAccum = 5, 2, 10, 4 ;
+  solarRadiation = 100, 200, 300, 400 ;
+  numPST = 2 ; typePST = "PPP" ; namePST = "NEWNET", "OKMESO", "IGNORED" ;
+  code1PST = 1, -1, 0 ; code2PST = 7, 2, 0 ; code3PST = 0, 0, 0 ; code4PST = 0, 0, 0 ;
+}
+)";
+  void SetUp() override {
+    std::string data = testutil::make_tmpdir();
+    ASSERT_TRUE(testutil::ncgen(CDL, data + "/KORB/mesonet/netCDF/20210825_2000"));
+    setenv("VORAN_STATIC", testutil::static_dir().c_str(), 1);
+    setenv("VORAN_DATA", data.c_str(), 1);
+    unsetenv("VORAN_SERVER");
+    int32_t st = -1;
+    MINIT("SFC", "ZEM", true, st);
+    ASSERT_EQ(st, 0);
+  }
+  // One variable for the listed stations; 999999 marks missing values.
+  static std::vector<float> get(std::string_view name) {
+    int32_t nsta = 0, nobs = 0, st = -1;
+    static float obs[8];
+    static char qcd[8];
+    static int32_t qca[8], qcr[8];
+    MGETSFC("212372000", name, nsta, nobs, obs, qcd, qca, qcr, st);
+    EXPECT_TRUE(st == 0 || st == MST_NOT_IN_DATABASE) << name << " " << st;
+    return std::vector<float>(obs, obs + nsta);
+  }
+};
+
+TEST_F(MesonetFlow, ProvidersDecideWhatIsListedAndDelivered) {
+  // Messages are on: an optional variable missing from the file is no error.
+  testing::internal::CaptureStdout();
+  int32_t st = -1;
+  MSETSFCPVDR("ALL-SFC", false, st);
+  MSETSFCPVDR("ALL-MESO", true, st);
+  MSETSFCPVDR("DEOS", false, st);
+  ASSERT_EQ(st, 0);
+  int32_t nsta = 0;
+  static char stid[8 * 10], obstime[8 * 9], prov[8 * 10];
+  static int32_t wmo[8], source[8];
+  static float lat[8], lon[8], elev[8];
+  MSFCSTA("212372000", nsta, stid, wmo, lat, lon, elev, obstime, prov, st, source);
+  ASSERT_EQ(st, 0);
+  // DEOS is deselected; the new provider is appended after the listed ones.
+  ASSERT_EQ(nsta, 3);
+  EXPECT_EQ(std::string(stid, 5), "KS001");
+  EXPECT_EQ(source[0], 4);
+  EXPECT_EQ(std::string(prov + 10, 10), "NEWNET    ");
+  int newnet = PROVTBL.SUBSRC_COUNT[0];
+  EXPECT_EQ(std::string(PROVTBL.SUBSRC_NAME[0][newnet - 1], 10), "NEWNET    ");
+  // The file's table gave NEWNET hourly precipitation and radiation kind 7.
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE1[0][newnet - 1], 1);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE2[0][newnet - 1], 7);
+
+  std::vector<float> v = get("PCP1H");
+  ASSERT_EQ(v.size(), 3u);
+  EXPECT_EQ(v[0], RMISS);
+  EXPECT_NEAR(v[1], 0.002, 1e-9);
+  EXPECT_EQ(v[2], RMISS);
+  v = get("PCPUTCM");
+  EXPECT_NEAR(v[0], 0.005, 1e-9);
+  v = get("PCP24H");
+  EXPECT_NEAR(v[2], 0.010, 1e-9);
+  EXPECT_EQ(v[1], RMISS);
+  v = get("DSRD24H");
+  EXPECT_EQ(v[1], 200.0f);
+  EXPECT_EQ(v[0], RMISS);
+  v = get("FSRD15M");  // OKMESO's kind 2
+  EXPECT_EQ(v[0], 100.0f);
+  EXPECT_EQ(v[2], RMISS);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  MCOM2.MSGFLAG = false;
 }
 
 }  // namespace

@@ -105,13 +105,13 @@ void mesonet_period(int32_t code, int32_t slot, int32_t n, float* val, char* qcd
 void read_partner(int32_t code, int32_t slot, int32_t n, float* v, char* d, float* a, float* r,
                   bool& present, bool& has_qc, int32_t& status) {
   has_qc = false;
-  voran::read_values(code, MESONET, slot, v, status);
-  present = status == MST_OK;
-  if (status == MST_NOT_IN_DATABASE) {
+  present = voran::file_has(slot, voran::varname(code, MESONET));
+  if (!present) {
     voran::fill_missing(n, v, d, a, r);
     status = MST_OK;
     return;
   }
+  voran::read_values(code, MESONET, slot, v, status);
   if (status != MST_OK) return;
   voran::read_qc(code, MESONET, slot, 1, d, a, r, has_qc, status);
 }
@@ -266,10 +266,8 @@ void general(int32_t code, int32_t dset, int32_t slot, int32_t n, float* val, ch
   if ((dset == HCN || dset == CRN) && (code == HOURLY || code == RATE)) {
     // The archive accumulation is preferred where present. Table values
     // are already in metres; the archive values are scaled here, once.
-    voran::read_named("archivePrecipAccum1h", slot, WORK, status);
-    if (status == MST_NOT_IN_DATABASE) {
-      status = MST_OK;
-    } else {
+    if (voran::file_has(slot, "archivePrecipAccum1h")) {
+      voran::read_named("archivePrecipAccum1h", slot, WORK, status);
       if (status != MST_OK) return;
       bool arch_qc = false;
       if (voran::qcletter(code, dset) == 'Q') {

@@ -1,6 +1,8 @@
 // Provider and station-subtype codes of mesonet records: the per-record
 // names of a file and their lookup in provider table 1. Shared by the
 // precipitation and radiation routines.
+#include <netcdf.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -49,6 +51,15 @@ int32_t file_records(int32_t dset, int32_t slot, int32_t& status) {
   }
   status = MST_OK;
   return std::clamp<int32_t>(SFCSTRN.FILE_NREC[slot - 1], 0, MAXREPORTS);
+}
+
+bool file_has(int32_t slot, std::string_view name) {
+  char buf[NC_MAX_NAME + 1];
+  if (name.empty() || name.size() > NC_MAX_NAME) return false;
+  std::memcpy(buf, name.data(), name.size());
+  buf[name.size()] = '\0';
+  int varid = 0;
+  return nc_inq_varid(SFCSTRN.FILE_NCID[slot - 1], buf, &varid) == NC_NOERR;
 }
 
 void read_names11(std::string_view name, int32_t slot, char* out, int32_t& status) {

@@ -49,17 +49,19 @@ std::string_view fixed_provider(int32_t dset) {
 // fixed provider may lack both variables.
 void read_names(int32_t dset, int32_t slot, int32_t n, int32_t& status) {
   using voran::NAME11;
-  voran::read_names11("dataProvider", slot, voran::REC_PROVIDER, status);
   std::string_view fixed = fixed_provider(dset);
-  if (status == MST_NOT_IN_DATABASE && !fixed.empty()) {
-    for (int32_t i = 0; i < n; ++i) voran::fset(voran::REC_PROVIDER + int64_t{i} * NAME11, NAME11, fixed);
-    status = MST_OK;
+  status = MST_OK;
+  if (!fixed.empty() && !voran::file_has(slot, "dataProvider")) {
+    for (int32_t i = 0; i < n; ++i)
+      voran::fset(voran::REC_PROVIDER + int64_t{i} * NAME11, NAME11, fixed);
+  } else {
+    voran::read_names11("dataProvider", slot, voran::REC_PROVIDER, status);
+    if (status != MST_OK) return;
   }
-  if (status != MST_OK) return;
-  voran::read_names11("stationName", slot, voran::REC_STATION, status);
-  if (status == MST_NOT_IN_DATABASE && !fixed.empty()) {
+  if (!fixed.empty() && !voran::file_has(slot, "stationName")) {
     std::memset(voran::REC_STATION, ' ', static_cast<std::size_t>(n) * NAME11);
-    status = MST_OK;
+  } else {
+    voran::read_names11("stationName", slot, voran::REC_STATION, status);
   }
 }
 

@@ -72,6 +72,10 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
 // network is out of range.
 int32_t file_records(int32_t dset, int32_t slot, int32_t& status);
 
+// True when the file in slot has a variable of that name (no message
+// either way): optional variables are looked for before they are read.
+bool file_has(int32_t slot, std::string_view name);
+
 // Result of looking a report's provider up in provider table 1.
 struct ProvMatch {
   bool found;        // a provider (or one of its subtypes) gave a code
