@@ -15,6 +15,7 @@
 #include <type_traits>
 
 #include "core/core.h"
+#include "core/filecache.h"
 
 namespace {
 
@@ -256,7 +257,8 @@ void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart
     // Reals go straight to the caller's array; the other types through the
     // work buffer.
     void* dest = s.type == NC_FLOAT ? static_cast<void*>(values) : work;
-    if (nc_get_vara(ncid, s.varid, s.start, s.count, dest) != NC_NOERR) {
+    const std::size_t elem = s.type == NC_BYTE ? 1 : s.type == NC_SHORT ? 2 : 4;
+    if (voran::fc_get_vara(ncid, s.varid, s.ndims, s.start, s.count, elem, dest) != NC_NOERR) {
       report(NUMERIC, NUMERIC.get_tag, true);
       status = MST_NETCDF;
       return;
@@ -310,7 +312,11 @@ void MRDCHR(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart,
   status = locate(CHARACTER, name, ncid, recdim, rstart, rcount, std::max<int64_t>(cbufcap, 0));
   if (status != MST_OK) return;
   const Slab& s = SLAB;
-  if (s.total > 0 && nc_get_vara_text(ncid, s.varid, s.start, s.count, cbuf) != NC_NOERR) {
+  // Text variables may be served from values kept for the open file; any
+  // other type is left to NetCDF, which refuses it.
+  if (s.total > 0 &&
+      (s.type == NC_CHAR ? voran::fc_get_vara(ncid, s.varid, s.ndims, s.start, s.count, 1, cbuf)
+                         : nc_get_vara_text(ncid, s.varid, s.start, s.count, cbuf)) != NC_NOERR) {
     report(CHARACTER, CHARACTER.get_tag, true);
     status = MST_NETCDF;
     return;

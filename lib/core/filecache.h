@@ -1,0 +1,51 @@
+// Data-file access for speed: memory images of classic-format files and the
+// values read from each file kept until it is closed.
+//
+// A classic-format file stores its record variables interleaved record by
+// record, so reading one variable from disk strides through the whole file.
+// fc_open reads such a file into a memory image once and opens the image;
+// every later read is a copy from memory. fc_get_vara keeps the raw result
+// of every hyperslab read of a file opened here, so that the same variable
+// asked for again while the file stays open (the temperature read for the
+// dew point, the virtual temperature and the temperature itself; the
+// provider names read for every precipitation code) costs a copy only.
+//
+// The results are exactly those of nc_open and nc_get_vara on the file as it
+// was when it was opened. Images and kept values live in regions reserved
+// once and reused by later files; storage that is never needed is never
+// touched.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace voran {
+
+// Open a data file read-only; returns the NetCDF status and the id in ncid.
+int fc_open(const char* path, int& ncid);
+
+// Close a file opened by fc_open (or any NetCDF id): returns nc_close's status.
+int fc_close(int ncid);
+
+// nc_get_vara into dest in the variable's own type; elem is the size of one
+// value of that type, ndims the variable's number of dimensions.
+int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_t* count,
+                std::size_t elem, void* dest);
+
+// Counters for tests and the benchmark.
+struct FcStats {
+  int64_t images;        // files opened from a memory image
+  int64_t direct_opens;  // files opened from disk
+  int64_t reads;         // hyperslab reads from NetCDF
+  int64_t hits;          // reads served from kept values
+  std::size_t image_bytes;  // bytes of the images now open
+  std::size_t kept_bytes;   // bytes of values now kept
+};
+FcStats fc_stats();
+
+// Limits of the two regions, in bytes (defaults: 2 GiB of images, 1 GiB of
+// kept values). A file larger than what is left is opened from disk; a read
+// that does not fit is not kept. Takes effect for later opens and reads.
+void fc_set_limits(std::size_t image_limit, std::size_t keep_limit);
+
+}  // namespace voran

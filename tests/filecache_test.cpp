@@ -1,0 +1,289 @@
+// Memory images and kept values of data files: every read gives exactly what
+// NetCDF gives for the file as opened, however often it is repeated and
+// however files are closed and reopened.
+#include <gtest/gtest.h>
+#include <netcdf.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/core.h"
+#include "core/filecache.h"
+#include "testutil.h"
+
+namespace {
+
+// A small observation file whose values depend on tag, so that two files
+// made from it differ in every value.
+std::string cdl(int tag) {
+  std::string t = std::to_string(tag);
+  return std::string("netcdf f {\n") +
+         "dimensions:\n  recNum = UNLIMITED ;\n  len = 4 ;\nvariables:\n"
+         "  float temperature(recNum) ;\n    temperature:_FillValue = 3.0e36f ;\n"
+         "  int qca(recNum) ;\n  short s(recNum) ;\n  byte b(recNum) ;\n"
+         "  char name(recNum, len) ;\n"
+         "data:\n  temperature = " + t + ".5, 2" + t + ", _, 3" + t + " ;\n"
+         "  qca = " + t + ", 6, 62, 126 ;\n  s = " + t + ", -999, 7, 8 ;\n"
+         "  b = " + t + ", 2, 3, 4 ;\n"
+         "  name = \"A" + t + "\", \"BB\", \"C" + t + "C\", \"DDDD\" ;\n}\n";
+}
+
+class FileCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = testutil::make_tmpdir();
+    voran::fc_set_limits(std::size_t{2} << 30, std::size_t{1} << 30);
+  }
+  void TearDown() override {
+    voran::fc_set_limits(std::size_t{2} << 30, std::size_t{1} << 30);
+    std::filesystem::remove_all(dir_);
+  }
+  std::string make(const std::string& name, int tag) {
+    std::string p = dir_ + "/" + name;
+    EXPECT_TRUE(testutil::ncgen(cdl(tag), p));
+    return p;
+  }
+  std::string dir_;
+};
+
+std::vector<float> temps(int ncid) {
+  int v = -1;
+  EXPECT_EQ(nc_inq_varid(ncid, "temperature", &v), NC_NOERR);
+  size_t start = 0, count = 4;
+  std::vector<float> out(4, -1.0f);
+  EXPECT_EQ(voran::fc_get_vara(ncid, v, 1, &start, &count, 4, out.data()), NC_NOERR);
+  return out;
+}
+
+std::vector<float> reference_temps(const std::string& path) {
+  int id = -1;
+  EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &id), NC_NOERR);
+  std::vector<float> out(4, -1.0f);
+  int v = -1;
+  EXPECT_EQ(nc_inq_varid(id, "temperature", &v), NC_NOERR);
+  EXPECT_EQ(nc_get_var_float(id, v, out.data()), NC_NOERR);
+  nc_close(id);
+  return out;
+}
+
+TEST_F(FileCacheTest, ClassicFileOpensFromImageAndReadsAsNetCDF) {
+  std::string p = make("a", 1);
+  auto before = voran::fc_stats();
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR);
+  auto after = voran::fc_stats();
+  EXPECT_EQ(after.images, before.images + 1);
+  EXPECT_GT(after.image_bytes, 0u);
+  EXPECT_EQ(temps(id), reference_temps(p));
+  // The same read again is served from kept values, identically.
+  auto s1 = voran::fc_stats();
+  EXPECT_EQ(temps(id), reference_temps(p));
+  auto s2 = voran::fc_stats();
+  EXPECT_EQ(s2.hits, s1.hits + 1);
+  EXPECT_EQ(s2.reads, s1.reads);
+  EXPECT_EQ(voran::fc_close(id), NC_NOERR);
+  EXPECT_EQ(voran::fc_stats().image_bytes, before.image_bytes);
+  EXPECT_EQ(voran::fc_stats().kept_bytes, 0u);
+}
+
+TEST_F(FileCacheTest, DifferentHyperslabsAreDifferentReads) {
+  std::string p = make("a", 3);
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR);
+  int v = -1;
+  ASSERT_EQ(nc_inq_varid(id, "qca", &v), NC_NOERR);
+  size_t s0 = 0, c4 = 4, s2 = 2, c2 = 2;
+  int32_t all[4], tail[2];
+  ASSERT_EQ(voran::fc_get_vara(id, v, 1, &s0, &c4, 4, all), NC_NOERR);
+  ASSERT_EQ(voran::fc_get_vara(id, v, 1, &s2, &c2, 4, tail), NC_NOERR);
+  EXPECT_EQ(tail[0], 62);
+  EXPECT_EQ(tail[1], 126);
+  ASSERT_EQ(voran::fc_get_vara(id, v, 1, &s0, &c4, 4, all), NC_NOERR);
+  EXPECT_EQ(all[0], 3);
+  EXPECT_EQ(all[3], 126);
+  // Text and the narrow types keep their own bytes.
+  int vn = -1, vs = -1, vb = -1;
+  ASSERT_EQ(nc_inq_varid(id, "name", &vn), NC_NOERR);
+  ASSERT_EQ(nc_inq_varid(id, "s", &vs), NC_NOERR);
+  ASSERT_EQ(nc_inq_varid(id, "b", &vb), NC_NOERR);
+  size_t ts[2] = {0, 0}, tc[2] = {4, 4};
+  for (int rep = 0; rep < 2; ++rep) {
+    char text[16];
+    int16_t sv[4];
+    signed char bv[4];
+    ASSERT_EQ(voran::fc_get_vara(id, vn, 2, ts, tc, 1, text), NC_NOERR);
+    EXPECT_EQ(std::string(text, 16), std::string("A3\0\0BB\0\0C3C\0DDDD", 16));
+    ASSERT_EQ(voran::fc_get_vara(id, vs, 1, &s0, &c4, 2, sv), NC_NOERR);
+    EXPECT_EQ(sv[1], -999);
+    ASSERT_EQ(voran::fc_get_vara(id, vb, 1, &s0, &c4, 1, bv), NC_NOERR);
+    EXPECT_EQ(bv[0], 3);
+  }
+  voran::fc_close(id);
+}
+
+// A file closed and another opened under the same id must never be answered
+// with the first file's values.
+TEST_F(FileCacheTest, ReopenedIdReadsTheNewFile) {
+  std::string a = make("a", 1), b = make("b", 2);
+  int ida = -1, idb = -1;
+  ASSERT_EQ(voran::fc_open(a.c_str(), ida), NC_NOERR);
+  EXPECT_EQ(temps(ida), reference_temps(a));
+  ASSERT_EQ(voran::fc_close(ida), NC_NOERR);
+  ASSERT_EQ(voran::fc_open(b.c_str(), idb), NC_NOERR);
+  EXPECT_EQ(temps(idb), reference_temps(b));
+  EXPECT_NE(reference_temps(a), reference_temps(b));
+  voran::fc_close(idb);
+}
+
+TEST_F(FileCacheTest, FileClosedBehindTheCacheIsForgotten) {
+  std::string a = make("a", 1), b = make("b", 2);
+  int ida = -1, idb = -1;
+  ASSERT_EQ(voran::fc_open(a.c_str(), ida), NC_NOERR);
+  EXPECT_EQ(temps(ida), reference_temps(a));
+  ASSERT_EQ(nc_close(ida), NC_NOERR);  // not through fc_close
+  ASSERT_EQ(voran::fc_open(b.c_str(), idb), NC_NOERR);
+  EXPECT_EQ(temps(idb), reference_temps(b));
+  voran::fc_close(idb);
+}
+
+// The image is a snapshot: the file changing on disk while it is open changes
+// nothing the reader sees, and nothing crashes.
+TEST_F(FileCacheTest, FileRewrittenWhileOpenKeepsItsImage) {
+  std::string a = make("a", 1);
+  const std::vector<float> ref = reference_temps(a);
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(a.c_str(), id), NC_NOERR);
+  std::filesystem::resize_file(a, 8);
+  EXPECT_EQ(temps(id), ref);
+  voran::fc_close(id);
+}
+
+TEST_F(FileCacheTest, MissingAndBrokenFilesFailLikeNetCDF) {
+  int id = 7;
+  EXPECT_NE(voran::fc_open((dir_ + "/none").c_str(), id), NC_NOERR);
+  EXPECT_EQ(id, -1);
+  testutil::write_file(dir_ + "/junk", "this is not a NetCDF file at all");
+  int ref = -1;
+  int rc_ref = nc_open((dir_ + "/junk").c_str(), NC_NOWRITE, &ref);
+  EXPECT_NE(rc_ref, NC_NOERR);
+  EXPECT_EQ(voran::fc_open((dir_ + "/junk").c_str(), id), rc_ref);
+  // Classic files cut short at several places: the verdict of the open and
+  // of the read is NetCDF's own, and a refused image frees its buffer.
+  std::string a = make("a", 1);
+  const auto full = std::filesystem::file_size(a);
+  for (std::uintmax_t cut : {std::uintmax_t{2}, std::uintmax_t{40}, full / 2, full - 3}) {
+    std::string c = dir_ + "/cut" + std::to_string(cut);
+    std::filesystem::copy_file(a, c);
+    std::filesystem::resize_file(c, cut);
+    auto before = voran::fc_stats();
+    int want_id = -1;
+    int want = nc_open(c.c_str(), NC_NOWRITE, &want_id);
+    EXPECT_EQ(voran::fc_open(c.c_str(), id), want) << cut;
+    if (want != NC_NOERR) {
+      EXPECT_EQ(voran::fc_stats().image_bytes, before.image_bytes) << cut;
+      continue;
+    }
+    int v1 = -1, v2 = -1;
+    float got[4] = {0, 0, 0, 0}, ref[4] = {0, 0, 0, 0};
+    size_t s0 = 0, c4 = 4;
+    if (nc_inq_varid(want_id, "temperature", &v1) == NC_NOERR &&
+        nc_inq_varid(id, "temperature", &v2) == NC_NOERR) {
+      int rref = nc_get_vara(want_id, v1, &s0, &c4, ref);
+      EXPECT_EQ(voran::fc_get_vara(id, v2, 1, &s0, &c4, 4, got), rref) << cut;
+      if (rref == NC_NOERR) {
+        EXPECT_EQ(std::memcmp(got, ref, sizeof got), 0) << cut;
+      }
+    }
+    nc_close(want_id);
+    voran::fc_close(id);
+  }
+  EXPECT_EQ(voran::fc_open(dir_.c_str(), id) == NC_NOERR, false);  // a directory
+}
+
+TEST_F(FileCacheTest, NetCDF4FileOpensFromDisk) {
+  std::string p4 = dir_ + "/h4";
+  // ncgen writes classic by default; build a NetCDF-4 file directly.
+  int w = -1, dim = -1, var = -1;
+  ASSERT_EQ(nc_create(p4.c_str(), NC_NETCDF4 | NC_CLOBBER, &w), NC_NOERR);
+  ASSERT_EQ(nc_def_dim(w, "recNum", NC_UNLIMITED, &dim), NC_NOERR);
+  ASSERT_EQ(nc_def_var(w, "temperature", NC_FLOAT, 1, &dim, &var), NC_NOERR);
+  ASSERT_EQ(nc_enddef(w), NC_NOERR);
+  const float vals[4] = {5.5f, 6.5f, 7.5f, 8.5f};
+  size_t st = 0, ct = 4;
+  ASSERT_EQ(nc_put_vara_float(w, var, &st, &ct, vals), NC_NOERR);
+  ASSERT_EQ(nc_close(w), NC_NOERR);
+  auto before = voran::fc_stats();
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(p4.c_str(), id), NC_NOERR);
+  EXPECT_EQ(voran::fc_stats().direct_opens, before.direct_opens + 1);
+  std::vector<float> expect(vals, vals + 4);
+  EXPECT_EQ(temps(id), expect);
+  EXPECT_EQ(temps(id), expect);
+  voran::fc_close(id);
+}
+
+// With no room for images or kept values, files still open and read right.
+TEST_F(FileCacheTest, LimitsOnlyCostSpeed) {
+  std::string a = make("a", 4);
+  voran::fc_set_limits(0, 0);
+  auto before = voran::fc_stats();
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(a.c_str(), id), NC_NOERR);
+  auto s = voran::fc_stats();
+  EXPECT_EQ(s.images, before.images);
+  EXPECT_EQ(temps(id), reference_temps(a));
+  EXPECT_EQ(temps(id), reference_temps(a));
+  EXPECT_EQ(voran::fc_stats().hits, s.hits);
+  voran::fc_close(id);
+}
+
+// More files open at once than there are image buffers: the rest come from
+// disk, every one reads its own values.
+TEST_F(FileCacheTest, ManyFilesOpenAtOnce) {
+  std::vector<std::string> paths;
+  std::vector<int> ids;
+  for (int k = 0; k < 66; ++k) paths.push_back(make("m" + std::to_string(k), k + 10));
+  for (const std::string& p : paths) {
+    int id = -1;
+    ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR);
+    ids.push_back(id);
+  }
+  for (std::size_t k = 0; k < ids.size(); ++k) EXPECT_EQ(temps(ids[k]), reference_temps(paths[k]));
+  for (int id : ids) EXPECT_EQ(voran::fc_close(id), NC_NOERR);
+  EXPECT_EQ(voran::fc_stats().image_bytes, 0u);
+}
+
+// The readers give the same results through kept values as on first read.
+TEST_F(FileCacheTest, ReadersRepeatIdentically) {
+  std::string a = make("a", 6);
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(a.c_str(), id), NC_NOERR);
+  int recdim = -1;
+  ASSERT_EQ(nc_inq_unlimdim(id, &recdim), NC_NOERR);
+  for (const char* name : {"temperature", "qca", "s", "b"}) {
+    float first[4], again[4];
+    int32_t st = -1;
+    MRDNUM(name, id, recdim, 1, 4, 999999.0f, first, st);
+    ASSERT_EQ(st, 0) << name;
+    MRDNUM(name, id, recdim, 1, 4, 999999.0f, again, st);
+    ASSERT_EQ(st, 0) << name;
+    EXPECT_EQ(std::memcmp(first, again, sizeof first), 0) << name;
+  }
+  EXPECT_EQ(voran::fc_stats().kept_bytes, 4u * 4 + 4 * 4 + 4 * 2 + 4);
+  char c1[16], c2[16];
+  int32_t nchar = 0, st = -1;
+  MRDCHR("name", id, recdim, 1, 4, c1, 16, nchar, st);
+  ASSERT_EQ(st, 0);
+  MRDCHR("name", id, recdim, 1, 4, c2, 16, nchar, st);
+  ASSERT_EQ(st, 0);
+  EXPECT_EQ(nchar, 4);
+  EXPECT_EQ(std::memcmp(c1, c2, 16), 0);
+  // A numeric variable read as text is refused as before.
+  MRDCHR("temperature", id, recdim, 1, 4, c1, 16, nchar, st);
+  EXPECT_NE(st, 0);
+  voran::fc_close(id);
+}
+
+}  // namespace
