@@ -64,7 +64,7 @@ bool feq_nul(std::string_view a, std::string_view b) { return fcompare(a, b, tru
 
 void fset(char* dst, std::size_t width, std::string_view src) {
   std::size_t n = std::min(width, src.size());
-  std::memcpy(dst, src.data(), n);
+  if (n > 0) std::memcpy(dst, src.data(), n);
   std::memset(dst + n, ' ', width - n);
 }
 
