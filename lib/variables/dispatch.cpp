@@ -206,7 +206,12 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     const int64_t nfile = static_cast<int64_t>(nrec) * nlevf;
     if (nrec < 0 || nfile > NSCRATCH) {
       status = MST_ARRAY_SIZE;
-      MERROR("MGETSFC: EXCEEDED INTERNAL ARRAY SIZE");
+      constexpr std::string_view text = "MGETSFC: EXCEEDED INTERNAL ARRAY SIZE - ";
+      char msg[text.size() + 24];
+      const std::string_view name = varname(code, dset);
+      std::memcpy(msg, text.data(), text.size());
+      std::memcpy(msg + text.size(), name.data(), name.size());
+      MERROR({msg, text.size() + name.size()});
       return fail(nsta, nobs);
     }
 
