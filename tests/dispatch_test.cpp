@@ -447,13 +447,42 @@ data:
   EXPECT_EQ(o.qcd[0], 'Z');  // "Q" letter but no companions in the file
   EXPECT_EQ(VORANCOM2.QC_SOURCE, 2);
 
-  // Without latitude in the table the maritime call fails with the read's
-  // status; a network without the elevation skips its file.
-  VARTBL.NAMLEN[16][1] = 0;
+  // Companions present: the elevation comes with the file's QC.
+  const char* qc_cdl = R"(netcdf elev {
+dimensions:
+  recNum = UNLIMITED ;
+variables:
+  float elevation(recNum) ;
+  int elevationQCA(recNum) ;
+  int elevationQCR(recNum) ;
+  char elevationDD(recNum) ;
+data:
+  elevation = 1609, 12 ;
+  elevationQCA = 6, 126 ;
+  elevationQCR = 0, 16 ;
+  elevationDD = "CQ" ;
+}
+)";
+  ASSERT_TRUE(testutil::ncgen(qc_cdl, *dir_ + "/elev.nc"));
+  set_var(16, 1, "elevation", 'f', 'Q');
+  int32_t m = open("elev.nc", 1);
   float v[4];
   char d[4];
   float qa[4], qr[4];
   int32_t st = -1;
+  MSFCELEV(1, m, v, d, qa, qr, st);
+  ASSERT_EQ(st, MST_OK);
+  EXPECT_EQ(VORANCOM2.QC_SOURCE, 1);
+  EXPECT_EQ(v[0], 1609.0f);
+  EXPECT_EQ(v[1], 12.0f);
+  EXPECT_EQ(d[0], 'C');
+  EXPECT_EQ(d[1], 'Q');
+  EXPECT_EQ(qa[1], 126.0f);
+  EXPECT_EQ(qr[1], 16.0f);
+
+  // Without latitude in the table the maritime call fails with the read's
+  // status; a network without the elevation skips its file.
+  VARTBL.NAMLEN[16][1] = 0;
   MSFCELEV(2, s, v, d, qa, qr, st);
   EXPECT_EQ(st, MST_NOT_IN_DATABASE);
   MSFCELEV(4, s, v, d, qa, qr, st);
