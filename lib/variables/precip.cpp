@@ -58,6 +58,12 @@ void scale(int32_t n, float* v, float f) {
     if (v[i] != RMISS) v[i] = v[i] * f;
 }
 
+// Hourly amounts in metres to rates in mm/s.
+void per_second(int32_t n, float* v) {
+  for (int32_t i = 0; i < n; ++i)
+    if (v[i] != RMISS) v[i] = v[i] * 1000.0f / 3600.0f;
+}
+
 void set_missing_qc(int32_t i, char* qcd, float* qca, float* qcr) {
   qcd[i] = 'Z';
   qca[i] = 0.0f;
@@ -286,21 +292,16 @@ void general(int32_t code, int32_t dset, int32_t slot, int32_t n, float* val, ch
       }
     }
     // The rate in the unit of the other networks.
-    if (code == RATE) {
-      for (int32_t i = 0; i < n; ++i)
-        if (val[i] != RMISS) val[i] = val[i] * 1000.0f / 3600.0f;
-    }
+    if (code == RATE) per_second(n, val);
     return;
   }
 
   if (dset == COOP && code == HOURLY) scale(n, val, 3600.0f);
   if (code == RATE) {
-    if (dset == COOP) {
+    if (dset == COOP)
       scale(n, val, 1000.0f);
-    } else {
-      for (int32_t i = 0; i < n; ++i)
-        if (val[i] != RMISS) val[i] = val[i] * 1000.0f / 3600.0f;
-    }
+    else
+      per_second(n, val);
   }
 }
 
