@@ -80,10 +80,11 @@ TEST_F(Radiation, MesonetKindsByProviderAndStation) {
   EXPECT_EQ(delivered(run(137, 4), 8), "00000000");
 }
 
-TEST_F(Radiation, CoopReportsAreAllOneKind) {
-  pfix::Cdl c;
-  c.f("solarRadiation", "1.5e6, _, 2.e6");
-  ASSERT_TRUE(pfix::open_slot(SLOT, 5, c));
+TEST_F(Radiation, NetworksWithoutProviderNames) {
+  // COOP reports are all of kind 12.
+  pfix::Cdl coop;
+  coop.f("solarRadiation", "1.5e6, _, 2.e6");
+  ASSERT_TRUE(pfix::open_slot(SLOT, 5, coop));
   pfix::Out o = run(137, 5);
   ASSERT_EQ(o.status, 0);
   EXPECT_EQ(VORANCOM2.QC_SOURCE, 2);
@@ -91,21 +92,15 @@ TEST_F(Radiation, CoopReportsAreAllOneKind) {
   EXPECT_EQ(o.val[2], 2.0e6f);
   EXPECT_EQ(o.qcd[0], 'Z');
   for (int code : {74, 132, 133, 207}) EXPECT_EQ(delivered(run(code, 5), 3), "000") << code;
-}
+  pfix::close_slot(SLOT);
 
-TEST_F(Radiation, NetworksWithOneProvider) {
-  // CRN files name no provider: every report is the network's provider.
+  // Every CRN report is of the kind of the network's provider.
   pfix::add_provider("CRN", 1, 8);
   pfix::set_var(133, 10, "solarRadiation");
   pfix::set_var(132, 10, "solarRadiation");
-  pfix::Cdl c;
-  c.f("solarRadiation", "300, _");
-  ASSERT_TRUE(pfix::open_slot(SLOT, 10, c));
-  pfix::Out o = run(133, 10);
-  ASSERT_EQ(o.status, 0);
-  EXPECT_EQ(delivered(o, 2), "10");
-  EXPECT_EQ(o.val[0], 300.0f);
-  EXPECT_EQ(delivered(run(132, 10), 2), "00");
+  ASSERT_TRUE(pfix::open_slot(SLOT, 10, coop));
+  EXPECT_EQ(delivered(run(133, 10), 3), "101");
+  EXPECT_EQ(delivered(run(132, 10), 3), "000");
 }
 
 TEST_F(Radiation, FilesWithoutTheVariablesAreSkipped) {
