@@ -1,0 +1,492 @@
+// voran_bench: how long one hour takes, against the read floor and a Python
+// peer.
+//
+//   voran_bench --static DIR --data DIR [--time YYYYMMDD_HHMM] [--reps N]
+//               [--peer bench/peer.py] [--python /usr/bin/python3]
+//               [--meso-only] [--dump FILE] [--label TEXT]
+//
+// (a) MSFCSTA and MGETSFC of the driver's 41 variables (every surface source
+//     selected, or with --meso-only the driver's MESONET selection);
+// (b) the read floor: every NetCDF variable (a) reads, read once each with
+//     nc_get_var after nc_open, after nc__open with a 64 MiB buffer hint,
+//     and from memory (the file's bytes read, then nc_open_mem);
+// (c) the Python peer (bench/peer.py) on the MESONET file of the time;
+// (d) MSFCSTA and MGETSFC of the five variables the peer returns, MESONET
+//     providers only.
+// Each time is the best of --reps runs. Prints the times, (a)/(b) for each
+// way of (b), (c)/(d), the peak resident memory after (a), and checks that
+// (c) and (d) agree value by value. --dump writes the station list and all
+// 41 variables of (a) (values, descriptors, masks) for comparing builds.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <netcdf.h>
+#include <netcdf_mem.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/filecache.h"
+#include "voran.h"
+
+extern char** environ;
+
+// ---- which variables the library reads ----
+// The library's NetCDF reads pass through these definitions, which note the
+// file and variable while tracing is on and then call NetCDF's own.
+namespace {
+bool TRACING = false;
+std::set<std::pair<int, int>> TRACE;  // (ncid, varid)
+
+template <class Fn>
+Fn real_fn(const char* name) {
+  void* p = dlsym(RTLD_NEXT, name);
+  if (p == nullptr) {
+    std::fprintf(stderr, "voran_bench: %s not found\n", name);
+    std::abort();
+  }
+  return reinterpret_cast<Fn>(p);
+}
+}  // namespace
+
+extern "C" {
+int nc_get_vara(int ncid, int varid, const size_t* s, const size_t* c, void* ip) {
+  using Fn = int (*)(int, int, const size_t*, const size_t*, void*);
+  static Fn fn = real_fn<Fn>("nc_get_vara");
+  if (TRACING) TRACE.insert({ncid, varid});
+  return fn(ncid, varid, s, c, ip);
+}
+int nc_get_vara_text(int ncid, int varid, const size_t* s, const size_t* c, char* ip) {
+  using Fn = int (*)(int, int, const size_t*, const size_t*, char*);
+  static Fn fn = real_fn<Fn>("nc_get_vara_text");
+  if (TRACING) TRACE.insert({ncid, varid});
+  return fn(ncid, varid, s, c, ip);
+}
+int nc_get_vara_float(int ncid, int varid, const size_t* s, const size_t* c, float* ip) {
+  using Fn = int (*)(int, int, const size_t*, const size_t*, float*);
+  static Fn fn = real_fn<Fn>("nc_get_vara_float");
+  if (TRACING) TRACE.insert({ncid, varid});
+  return fn(ncid, varid, s, c, ip);
+}
+int nc_get_vara_double(int ncid, int varid, const size_t* s, const size_t* c, double* ip) {
+  using Fn = int (*)(int, int, const size_t*, const size_t*, double*);
+  static Fn fn = real_fn<Fn>("nc_get_vara_double");
+  if (TRACING) TRACE.insert({ncid, varid});
+  return fn(ncid, varid, s, c, ip);
+}
+}
+
+namespace {
+
+double now() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+[[noreturn]] void die(const std::string& msg) {
+  std::fprintf(stderr, "voran_bench: %s\n", msg.c_str());
+  std::exit(1);
+}
+
+// Large arrays from fresh anonymous memory: pages never written are never
+// resident, so the peak memory shows what the library touches.
+template <class T>
+T* big(std::size_t n) {
+  void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) die("out of memory");
+  return static_cast<T*>(p);
+}
+
+constexpr int NVAR = 41;
+const char* const VCNAME[NVAR] = {
+    "TD",     "ALTSE",  "P",      "T",      "DD",     "FF",      "SOILM",   "SOILT",  "PCP1H",
+    "PCP24H", "PCPUTCM", "PCPRATE", "DDGUST", "FFGUST", "RDT1",   "RDT2",    "RDT3",   "RDT4",
+    "RDLFT1", "RDLFT2", "RDLFT3", "RDLFT4", "RDLIP1", "RDLIP2",  "RDLIP3",  "RDLIP4", "RDLDP1",
+    "RDLDP2", "RDLDP3", "RDLDP4", "RDSTA1", "RDSTA2", "RDSTA3",  "RDSTA4",  "FSRD15M", "FSRD1H",
+    "FSRD24H", "DSRD15M", "DSRD1H", "DSRD24H", "VIS"};
+constexpr int NPEER = 5;
+const char* const PEERNAME[NPEER] = {"T", "TD", "U", "V", "PCP1H"};
+
+constexpr std::size_t MAXSTA = VORAN_MAX_STATIONS;
+
+// Caller storage of one run: the station list and NVAR result columns.
+struct Results {
+  int32_t nsta = 0;
+  char* stid = big<char>(MAXSTA * 10);
+  int32_t* wmo = big<int32_t>(MAXSTA);
+  float* lat = big<float>(MAXSTA);
+  float* lon = big<float>(MAXSTA);
+  float* elev = big<float>(MAXSTA);
+  char* obtime = big<char>(MAXSTA * 9);
+  char* prov = big<char>(MAXSTA * 10);
+  int32_t* src = big<int32_t>(MAXSTA);
+  float* obs[NVAR];
+  char* qcd[NVAR];
+  int32_t* qca[NVAR];
+  int32_t* qcr[NVAR];
+  int32_t status[NVAR];
+  Results() {
+    for (int j = 0; j < NVAR; ++j) {
+      obs[j] = big<float>(MAXSTA);
+      qcd[j] = big<char>(MAXSTA);
+      qca[j] = big<int32_t>(MAXSTA);
+      qcr[j] = big<int32_t>(MAXSTA);
+    }
+  }
+};
+
+struct Options {
+  std::string stat, data, time = "20210825_2000", peer, python = "/usr/bin/python3", dump, label;
+  int reps = 3;
+  bool meso_only = false;
+};
+
+char ATIME[9];
+
+void select_sources(bool meso_only) {
+  int32_t st = 0;
+  if (meso_only) {
+    MSETSFCPVDR("ALL-SFC", false, st);
+    if (st != 0) die("MSETSFCPVDR ALL-SFC: " + std::to_string(st));
+    MSETSFCPVDR("ALL-MESO", true, st);
+    if (st != 0) die("MSETSFCPVDR ALL-MESO: " + std::to_string(st));
+  } else {
+    MSETSFCPVDR("ALL-SFC", true, st);
+    if (st != 0) die("MSETSFCPVDR ALL-SFC: " + std::to_string(st));
+  }
+}
+
+// One request: the station list and the named variables. Returns seconds.
+double request(Results& r, const char* const* names, int n) {
+  int32_t st = 0;
+  double t0 = now();
+  MSFCSTA({ATIME, 9}, r.nsta, r.stid, r.wmo, r.lat, r.lon, r.elev, r.obtime, r.prov, st, r.src);
+  if (st != 0) die("MSFCSTA status " + std::to_string(st));
+  for (int j = 0; j < n; ++j) {
+    int32_t nsta = 0, nobs = 0;
+    MGETSFC({ATIME, 9}, names[j], nsta, nobs, r.obs[j], r.qcd[j], r.qca[j], r.qcr[j], r.status[j]);
+    if (r.status[j] != 0 && r.status[j] != MST_NOT_IN_DATABASE && r.status[j] != MST_NO_DATA)
+      die(std::string("MGETSFC ") + names[j] + " status " + std::to_string(r.status[j]));
+  }
+  return now() - t0;
+}
+
+// ---- the read floor ----
+struct FileVars {
+  std::string path;
+  std::vector<std::string> vars;
+};
+
+std::size_t var_bytes(int ncid, int varid) {
+  nc_type t;
+  int nd = 0;
+  int dims[NC_MAX_VAR_DIMS];
+  if (nc_inq_var(ncid, varid, nullptr, &t, &nd, dims, nullptr) != NC_NOERR) return 0;
+  size_t es = 0;
+  nc_inq_type(ncid, t, nullptr, &es);
+  std::size_t n = es;
+  for (int d = 0; d < nd; ++d) {
+    size_t len = 0;
+    nc_inq_dimlen(ncid, dims[d], &len);
+    n *= len;
+  }
+  return n;
+}
+
+enum class Way { OPEN, BIGBUF, MEMORY };
+
+double read_floor(const std::vector<FileVars>& files, Way way, std::vector<unsigned char>& buf,
+                  std::vector<unsigned char>& image, std::size_t& bytes_read) {
+  double t0 = now();
+  bytes_read = 0;
+  for (const FileVars& f : files) {
+    int ncid = -1, rc = 0;
+    if (way == Way::OPEN) {
+      rc = nc_open(f.path.c_str(), NC_NOWRITE, &ncid);
+    } else if (way == Way::BIGBUF) {
+      // 64 MiB, or the file's size when it is smaller.
+      struct stat st;
+      size_t hint = 64u << 20;
+      if (stat(f.path.c_str(), &st) == 0 && static_cast<size_t>(st.st_size) < hint)
+        hint = std::max<size_t>(static_cast<size_t>(st.st_size), 8192);
+      rc = nc__open(f.path.c_str(), NC_NOWRITE, &hint, &ncid);
+    } else {
+      int fd = ::open(f.path.c_str(), O_RDONLY);
+      struct stat st;
+      if (fd < 0 || fstat(fd, &st) != 0) die("cannot read " + f.path);
+      image.resize(static_cast<std::size_t>(st.st_size));
+      std::size_t got = 0;
+      while (got < image.size()) {
+        ssize_t k = ::read(fd, image.data() + got, image.size() - got);
+        if (k <= 0) die("cannot read " + f.path);
+        got += static_cast<std::size_t>(k);
+      }
+      ::close(fd);
+      rc = nc_open_mem(f.path.c_str(), NC_NOWRITE, image.size(), image.data(), &ncid);
+    }
+    if (rc != NC_NOERR) die("open " + f.path + ": " + nc_strerror(rc));
+    for (const std::string& v : f.vars) {
+      int varid = -1;
+      if (nc_inq_varid(ncid, v.c_str(), &varid) != NC_NOERR) die("no variable " + v);
+      std::size_t n = var_bytes(ncid, varid);
+      if (buf.size() < n) buf.resize(n);
+      if (n > 0 && nc_get_var(ncid, varid, buf.data()) != NC_NOERR) die("read " + v);
+      bytes_read += n;
+    }
+    nc_close(ncid);
+  }
+  return now() - t0;
+}
+
+// ---- the Python peer ----
+std::string mesonet_file(const Options& o) {
+  return o.data + "/KORB/mesonet/netCDF/" + o.time;
+}
+
+// Runs the peer; returns its wall time and sets its own timing.
+double run_peer(const Options& o, const std::string& out, double& inner) {
+  std::string log = out + ".log";
+  std::string srcin = o.stat + "/sfcsrcin.txt";
+  std::string file = mesonet_file(o);
+  const char* argv[] = {o.python.c_str(), o.peer.c_str(), file.c_str(), srcin.c_str(), out.c_str(),
+                        nullptr};
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  double t0 = now();
+  int rc = posix_spawn(&pid, o.python.c_str(), &fa, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  if (rc != 0) die("cannot start " + o.python);
+  int ws = 0;
+  waitpid(pid, &ws, 0);
+  double wall = now() - t0;
+  if (!WIFEXITED(ws) || WEXITSTATUS(ws) != 0) die("peer failed");
+  inner = -1.0;
+  if (std::FILE* f = std::fopen(log.c_str(), "r")) {
+    if (std::fscanf(f, "peer_seconds %lf", &inner) != 1) inner = -1.0;
+    std::fclose(f);
+  }
+  if (inner < 0) die("peer printed no time");
+  return wall;
+}
+
+// Compares the peer's output with (d); returns the number of disagreements.
+long compare_peer(const std::string& out, const Results& d) {
+  std::FILE* f = std::fopen(out.c_str(), "rb");
+  if (f == nullptr) die("no peer output");
+  int32_t n = 0;
+  if (std::fread(&n, 4, 1, f) != 1 || n < 0) die("bad peer output");
+  std::vector<char> ids(static_cast<std::size_t>(n) * 10);
+  std::vector<float> col(static_cast<std::size_t>(n));
+  if (std::fread(ids.data(), 1, ids.size(), f) != ids.size()) die("bad peer output");
+  long bad = 0;
+  if (n != d.nsta) {
+    std::printf("  station count: peer %d, library %d\n", n, d.nsta);
+    std::fclose(f);
+    return 1;
+  }
+  long idbad = 0;
+  for (int32_t i = 0; i < n; ++i)
+    if (std::memcmp(ids.data() + 10 * i, d.stid + 10 * i, 10) != 0) ++idbad;
+  std::printf("  station identifiers: %ld of %d differ\n", idbad, n);
+  bad += idbad;
+  for (int j = 0; j < NPEER; ++j) {
+    if (std::fread(col.data(), 4, col.size(), f) != col.size()) die("bad peer output");
+    long diff = 0, present = 0;
+    int64_t maxulp = 0;
+    int32_t first = -1;
+    for (int32_t i = 0; i < n; ++i) {
+      float a = col[static_cast<std::size_t>(i)], b = d.obs[j][i];
+      if (b != VORAN_MISSING) ++present;
+      if (std::memcmp(&a, &b, 4) == 0) continue;
+      ++diff;
+      if (first < 0) first = i;
+      int32_t ia, ib;
+      std::memcpy(&ia, &a, 4);
+      std::memcpy(&ib, &b, 4);
+      bool both = a != VORAN_MISSING && b != VORAN_MISSING && (ia < 0) == (ib < 0);
+      maxulp = both ? std::max<int64_t>(maxulp, std::llabs(int64_t{ia} - ib)) : INT32_MAX;
+    }
+    std::printf("  %-6s %7ld values present, %ld differ", PEERNAME[j], present, diff);
+    if (diff > 0) {
+      std::printf(" (largest difference %s%lld units in the last place; first at station %d: "
+                  "peer %.9g, library %.9g)",
+                  maxulp == INT32_MAX ? "missing vs present, " : "",
+                  static_cast<long long>(maxulp == INT32_MAX ? 0 : maxulp), first + 1,
+                  col[static_cast<std::size_t>(first)], d.obs[j][first]);
+    }
+    std::printf("\n");
+    bad += diff;
+  }
+  std::fclose(f);
+  return bad;
+}
+
+void dump(const Options& o, const Results& r) {
+  std::FILE* f = std::fopen(o.dump.c_str(), "wb");
+  if (f == nullptr) die("cannot write " + o.dump);
+  const std::size_t n = static_cast<std::size_t>(r.nsta);
+  std::fwrite(&r.nsta, 4, 1, f);
+  std::fwrite(r.stid, 10, n, f);
+  std::fwrite(r.wmo, 4, n, f);
+  std::fwrite(r.lat, 4, n, f);
+  std::fwrite(r.lon, 4, n, f);
+  std::fwrite(r.elev, 4, n, f);
+  std::fwrite(r.obtime, 9, n, f);
+  std::fwrite(r.prov, 10, n, f);
+  std::fwrite(r.src, 4, n, f);
+  for (int j = 0; j < NVAR; ++j) {
+    std::fwrite(&r.status[j], 4, 1, f);
+    std::fwrite(r.obs[j], 4, n, f);
+    std::fwrite(r.qcd[j], 1, n, f);
+    std::fwrite(r.qca[j], 4, n, f);
+    std::fwrite(r.qcr[j], 4, n, f);
+  }
+  std::fclose(f);
+}
+
+long peak_rss_kib() {
+  struct rusage ru;
+  getrusage(RUSAGE_SELF, &ru);
+  return ru.ru_maxrss;
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto val = [&]() -> std::string {
+      if (i + 1 >= argc) die("missing value after " + a);
+      return argv[++i];
+    };
+    if (a == "--static") o.stat = val();
+    else if (a == "--data") o.data = val();
+    else if (a == "--time") o.time = val();
+    else if (a == "--reps") o.reps = std::max(1, std::atoi(val().c_str()));
+    else if (a == "--peer") o.peer = val();
+    else if (a == "--python") o.python = val();
+    else if (a == "--dump") o.dump = val();
+    else if (a == "--label") o.label = val();
+    else if (a == "--meso-only") o.meso_only = true;
+    else die("unknown argument " + a);
+  }
+  if (o.stat.empty() || o.data.empty()) die("--static and --data are required");
+  if (o.time.size() != 13) die("--time is YYYYMMDD_HHMM");
+  return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o = parse(argc, argv);
+  setenv("VORAN_STATIC", o.stat.c_str(), 1);
+  setenv("VORAN_DATA", o.data.c_str(), 1);
+  int32_t st = 0;
+  MINIT("SFC", "ZEM", false, st);
+  if (st != 0) die("MINIT status " + std::to_string(st));
+  const std::string& tm = o.time;
+  MCHRTIM(std::atoi(tm.substr(0, 4).c_str()), std::atoi(tm.substr(4, 2).c_str()),
+          std::atoi(tm.substr(6, 2).c_str()), std::atoi(tm.substr(9, 2).c_str()),
+          std::atoi(tm.substr(11, 2).c_str()), ATIME, st);
+  if (st != 0) die("MCHRTIM status " + std::to_string(st));
+  std::printf("== %s: data %s, time %s, best of %d ==\n", o.label.empty() ? "run" : o.label.c_str(),
+              o.data.c_str(), tm.c_str(), o.reps);
+
+  // (a), first in the process so that the peak memory is its own. The first
+  // run also notes which variables of which files the library reads.
+  select_sources(o.meso_only);
+  Results ra;
+  double ta = 1e30;
+  for (int k = 0; k < o.reps; ++k) {
+    TRACING = k == 0;
+    ta = std::min(ta, request(ra, VCNAME, NVAR));
+    TRACING = false;
+  }
+  long rss_a = peak_rss_kib();
+  voran::FcStats fs = voran::fc_stats();
+  // The files of the last request are still open: name what was read.
+  std::map<std::string, std::set<std::string>> byfile;
+  for (auto [ncid, varid] : TRACE) {
+    size_t len = 0;
+    char name[NC_MAX_NAME + 1];
+    if (nc_inq_path(ncid, &len, nullptr) != NC_NOERR || nc_inq_varname(ncid, varid, name) != NC_NOERR)
+      continue;
+    std::string path(len, '\0');
+    nc_inq_path(ncid, &len, path.data());
+    byfile[path].insert(name);
+  }
+  std::vector<FileVars> files;
+  std::size_t nvars = 0;
+  for (auto& [path, vars] : byfile) {
+    files.push_back({path, {vars.begin(), vars.end()}});
+    nvars += vars.size();
+  }
+  if (!o.dump.empty()) dump(o, ra);
+
+  // (b)
+  std::vector<unsigned char> buf, image;
+  const char* wayname[3] = {"nc_open", "nc__open 64 MiB", "from memory"};
+  double tb[3];
+  std::size_t bytes = 0;
+  for (int w = 0; w < 3; ++w) {
+    tb[w] = 1e30;
+    for (int k = 0; k < o.reps; ++k)
+      tb[w] = std::min(tb[w], read_floor(files, static_cast<Way>(w), buf, image, bytes));
+  }
+  std::size_t filebytes = 0;
+  for (const FileVars& f : files) {
+    struct stat s;
+    if (stat(f.path.c_str(), &s) == 0) filebytes += static_cast<std::size_t>(s.st_size);
+  }
+
+  std::printf("stations %d; %zu files (%.1f MB), %zu variables read (%.1f MB of values)\n", ra.nsta,
+              files.size(), filebytes / 1e6, nvars, bytes / 1e6);
+  std::printf("(a) MSFCSTA + MGETSFC x41     %9.3f s\n", ta);
+  for (int w = 0; w < 3; ++w)
+    std::printf("(b) read floor, %-15s %9.3f s   (a)/(b) = %.2f\n", wayname[w], tb[w], ta / tb[w]);
+  std::printf("    library: %lld files from memory images, %lld from disk; %lld NetCDF reads, "
+              "%lld served from kept values\n",
+              static_cast<long long>(fs.images), static_cast<long long>(fs.direct_opens),
+              static_cast<long long>(fs.reads), static_cast<long long>(fs.hits));
+  std::printf("peak resident memory after (a): %.1f MiB\n", rss_a / 1024.0);
+
+  // (d) and (c)
+  if (!o.peer.empty()) {
+    select_sources(true);
+    Results rd;
+    double td = 1e30;
+    for (int k = 0; k < o.reps; ++k) td = std::min(td, request(rd, PEERNAME, NPEER));
+    std::string out = "/tmp/voran_bench_peer." + std::to_string(getpid());
+    double tc = 1e30, tcwall = 1e30;
+    for (int k = 0; k < o.reps; ++k) {
+      double inner = 0;
+      tcwall = std::min(tcwall, run_peer(o, out, inner));
+      tc = std::min(tc, inner);
+    }
+    std::printf("(d) MSFCSTA + MGETSFC x5      %9.3f s   (MESONET, %d stations)\n", td, rd.nsta);
+    std::printf("(c) Python peer               %9.3f s   (%.3f s with interpreter start and "
+                "imports)   (c)/(d) = %.1f\n",
+                tc, tcwall, tc / td);
+    long bad = compare_peer(out, rd);
+    std::printf("(c) and (d) %s\n", bad == 0 ? "agree on every value" : "DISAGREE");
+    std::remove(out.c_str());
+    std::remove((out + ".log").c_str());
+  }
+  return 0;
+}
