@@ -16,6 +16,7 @@
 #include <limits>
 
 #include "core/core.h"
+#include "core/filecache.h"
 #include "core/pathbuf.h"
 
 using voran::lead;
@@ -148,7 +149,7 @@ int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
   if (!server_mode()) {
     path.add({VORANCOM1.FILE_SUFFIX, 11}).rtrim();
     if (path.overflow()) return NC_EINVAL;
-    return nc_open(path.c_str(), NC_NOWRITE, &ncid);
+    return voran::fc_open(path.c_str(), ncid);
   }
   path.add(".gz");
   TextBuf work;
@@ -156,7 +157,7 @@ int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
   if (path.overflow() || work.overflow()) return NC_EINVAL;
   int rc = unpack(path.c_str(), work);
   if (rc != 0) return rc;
-  rc = nc_open(work.c_str(), NC_NOWRITE, &ncid);
+  rc = voran::fc_open(work.c_str(), ncid);
   if (rc != NC_NOERR) ::unlink(work.c_str());
   return rc;
 }
@@ -266,7 +267,7 @@ void MVORANOPEN(std::string_view dir, int32_t dirlen, std::string_view stem, int
 
 void MVORANCLS1(int32_t ncid, std::string_view dir, int32_t dirlen, std::string_view stem) {
   const int32_t dl = keep_names(CLOSE_NAMES, dir, dirlen, stem);
-  if (nc_close(ncid) != NC_NOERR) return;
+  if (voran::fc_close(ncid) != NC_NOERR) return;
   if (!server_mode() || M_LSTCHR({CLOSE_NAMES.LCLFNAME, 13}, 13) == 0) return;
   TextBuf work;
   working_path(work, dl, CLOSE_NAMES);
