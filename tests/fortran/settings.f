@@ -111,14 +111,3 @@ C     value, every accepted one keeps the value of level 0.
      &        LON .GE. -110.0 .AND. LON .LE. -90.0
       END
 
-      SUBROUTINE CHECK(OK, WHAT, NPASS, NFAIL)
-      LOGICAL OK
-      CHARACTER*(*) WHAT
-      INTEGER NPASS, NFAIL
-      IF (OK) THEN
-        NPASS = NPASS + 1
-      ELSE
-        NFAIL = NFAIL + 1
-        WRITE (*, '(2A)') 'FAILED: ', WHAT
-      END IF
-      END
