@@ -97,6 +97,13 @@ TEST_F(Precip, MesonetPeriodsFollowProviderCodes) {
   expect_value(o, 8, 0.008, 'I', 108.0f);  // by-station provider, blank station
   expect_missing(o, 0);
   expect_missing(o, 6);
+  // Five minutes: providers whose code 4 is 1.
+  o = run(181, 4);
+  ASSERT_EQ(o.status, 0);
+  expect_value(o, 3, 0.002, 'D', 103.0f);
+  EXPECT_EQ(o.val[4], RMISS);  // WTXMESO without a value
+  EXPECT_EQ(o.val[0], RMISS);
+  EXPECT_EQ(o.qcd[0], 'A');     // values set missing here keep the QC read
 }
 
 TEST_F(Precip, MesonetHourlyAccumulationAndRate) {
@@ -156,17 +163,6 @@ TEST_F(Precip, MesonetHourlyQualityPreference) {
   expect_value(o, 3, 0.002, 'Z', 0.0f);
 }
 
-TEST_F(Precip, MesonetFiveMinuteByProviderCode) {
-  ASSERT_TRUE(pfix::open_slot(SLOT, 4, mesonet()));
-  pfix::Out o = run(181, 4);
-  ASSERT_EQ(o.status, 0);
-  expect_value(o, 3, 0.002, 'D', 103.0f);
-  EXPECT_EQ(o.val[4], RMISS);  // WTXMESO without a value
-  EXPECT_EQ(o.qcd[4], 'E');     // values set missing here keep the QC read
-  EXPECT_EQ(o.val[0], RMISS);
-  EXPECT_EQ(o.val[5], RMISS);
-}
-
 // COOP file: two stations, five-minute precipitation under both names.
 pfix::Cdl coop() {
   pfix::Cdl c;
@@ -178,7 +174,7 @@ pfix::Cdl coop() {
   return c;
 }
 
-TEST_F(Precip, CoopFiveMinuteEras) {
+TEST_F(Precip, FiveMinuteErasAndReports) {
   pfix::set_var(181, 5, "precip5Min");
   ASSERT_TRUE(pfix::open_slot(SLOT, 5, coop()));
   // 2004-06-02 20:30: only STYN6.
@@ -199,6 +195,18 @@ TEST_F(Precip, CoopFiveMinuteEras) {
   o = run(181, 5);
   EXPECT_NEAR(o.val[1], 0.002, 1e-9);
   EXPECT_NEAR(o.val[2], 0.003, 1e-9);
+  pfix::close_slot(SLOT);
+
+  // HFMETAR: only the five-minute reports (metarType 2 and 5).
+  pfix::set_var(181, 7, "precip5Min");
+  pfix::Cdl c;
+  c.f("precip5Min", "1, 2, 3, 4").i("metarType", "2, 3, 5, -9999");
+  ASSERT_TRUE(pfix::open_slot(SLOT, 7, c));
+  o = run(181, 7);
+  ASSERT_EQ(o.status, 0);
+  EXPECT_NEAR(o.val[2], 0.003, 1e-9);
+  EXPECT_EQ(o.val[1], RMISS);
+  EXPECT_EQ(o.val[3], RMISS);
 }
 
 TEST_F(Precip, NetworkUnits) {
@@ -235,19 +243,6 @@ TEST_F(Precip, NetworkUnits) {
   SFCSTRN.FILE_DSET[SLOT - 1] = 3;
   o = run(31, 3);
   EXPECT_NEAR(o.val[0], 0.0000036, 1e-12);
-}
-
-TEST_F(Precip, HfmetarFiveMinuteReportsOnly) {
-  pfix::set_var(181, 7, "precip5Min");
-  pfix::Cdl c;
-  c.f("precip5Min", "1, 2, 3, 4").i("metarType", "2, 3, 5, -9999");
-  ASSERT_TRUE(pfix::open_slot(SLOT, 7, c));
-  pfix::Out o = run(181, 7);
-  ASSERT_EQ(o.status, 0);
-  EXPECT_NEAR(o.val[0], 0.001, 1e-9);
-  EXPECT_EQ(o.val[1], RMISS);
-  EXPECT_NEAR(o.val[2], 0.003, 1e-9);
-  EXPECT_EQ(o.val[3], RMISS);
 }
 
 TEST_F(Precip, ClimateNetworksPreferTheArchiveAccumulation) {

