@@ -36,9 +36,10 @@ constexpr float TOPO_ORIENT = -105.0f;
 constexpr float TOPO_DX = 60000.0f;
 }  // namespace
 
-float M_BICUBIC(float x, float y, int32_t k, int32_t nx, int32_t ny, int32_t /*nz*/,
+float M_BICUBIC(float x, float y, int32_t k, int32_t nx, int32_t ny, int32_t nz,
                 const float* grid) {
-  if (nx < 1 || ny < 1 || k < 1) return 0.0f;
+  // A plane the grid does not have is never read.
+  if (nx < 1 || ny < 1 || k < 1 || (nz >= 1 && k > nz)) return 0.0f;
   int32_t i0 = first_node(x, nx);
   int32_t j0 = first_node(y, ny);
   float wu[4], wv[4];
