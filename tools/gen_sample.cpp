@@ -218,18 +218,14 @@ bool File::write(const std::string& path, int npst) const {
     int dims[2], nd = 0, id = 0;
     dims[nd++] = c.record ? recdim : pstdim;
     if (c.width > 1) {
-      std::string dn = c.name + "Len";
-      if (c.type == NC_CHAR) {
-        dn = "maxLen" + std::to_string(c.width);
-      } else {
-        dn = "level" + std::to_string(c.width);
-      }
+      // One inner dimension per width, shared by the variables that use it.
+      const std::string dn = (c.type == NC_CHAR ? "maxLen" : "level") + std::to_string(c.width);
       int dim = 0;
       if (nc_inq_dimid(ncid, dn.c_str(), &dim) != NC_NOERR)
         ok = ok && check(nc_def_dim(ncid, dn.c_str(), static_cast<size_t>(c.width), &dim), dn);
       dims[nd++] = dim;
     }
-    if (c.name == "numPST") nd = 0;
+    if (c.name == "numPST") nd = 0;  // a scalar
     ok = ok && check(nc_def_var(ncid, c.name.c_str(), c.type, nd, dims, &id), c.name);
     if (ok && c.type == NC_FLOAT) ok = check(nc_put_att_float(ncid, id, "_FillValue", NC_FLOAT, 1, &FILLF), c.name);
     if (ok && c.type == NC_DOUBLE) ok = check(nc_put_att_double(ncid, id, "_FillValue", NC_DOUBLE, 1, &FILLD), c.name);
