@@ -419,6 +419,9 @@ std::vector<Station> make_stations(int net) {
       out[static_cast<std::size_t>(k) * 97].id.clear();
       out[static_cast<std::size_t>(k) * 97].wmo = 72480 + k;
     }
+    // Records follow the reports' arrival, not the provider list.
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Station& a, const Station& b) { return a.minute < b.minute; });
     return out;
   }
   for (int k = 0; k < nw.nsta; ++k) {
