@@ -218,7 +218,10 @@ struct Reader {
     float fill = 0.0f;
     if (!numbers(name, item, out, has_fill, fill)) return false;
     for (int32_t i = 0; i < nrec; ++i) {
-      if ((has_fill && out[i] == fill) || (also_9999 && out[i] == -9999.0f)) out[i] = RMISS;
+      // NaN and infinities are no position: they would pass the range tests.
+      if ((has_fill && out[i] == fill) || (also_9999 && out[i] == -9999.0f) ||
+          !std::isfinite(out[i]))
+        out[i] = RMISS;
     }
     return true;
   }

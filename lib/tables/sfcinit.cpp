@@ -1,5 +1,6 @@
 // Surface dataset initialisation (variable table, ASOS list, providers,
 // terrain grid) and close.
+#include <cmath>
 #include <cstring>
 
 #include "tables/tables.h"
@@ -61,7 +62,8 @@ int32_t load_topo(std::string_view path) {
       const voran::textio::Item items[3] = {{voran::textio::Item::Int, &i0},
                                             {voran::textio::Item::Int, &j0},
                                             {voran::textio::Item::Real, &SFCTBL.TOPO[j][i]}};
-      if (file.list(items, 3) != Rd::Ok) {
+      // A NaN or infinite height is as unusable as an unreadable one.
+      if (file.list(items, 3) != Rd::Ok || !std::isfinite(SFCTBL.TOPO[j][i])) {
         MERROR("MSFCINIT: BIF - READ ERROR - TOPMINI");
         return MST_BAD_FILE;
       }

@@ -130,6 +130,8 @@ void run_cycle() {
           a.elev.data(), a.obstime.data(), a.prov.data(), st, a.source.data());
   check(one_of(st, {MST_OK, MST_TOO_MANY_RECORDS, MST_NO_DATA, MST_NETCDF, MST_ARRAY_SIZE}),
         "MSFCSTA status", st);
+  static const bool verbose = std::getenv("VORAN_FUZZ_VERBOSE") != nullptr;
+  if (verbose) std::fprintf(stderr, "MSFCSTA %d stations %d\n", st, nsta);
   std::size_t n = 0;
   if (st == MST_OK) {
     check(nsta >= 1 && nsta <= VORAN_MAX_STATIONS && nsta == SFCSTRN.STATION_COUNT,
@@ -169,6 +171,7 @@ void run_cycle() {
     char type = ' ';
     MGETVCN(name, code, &type, vs);
     const std::size_t lev = static_cast<std::size_t>(nlev(code));
+    if (verbose) std::fprintf(stderr, "  %-8s %d nobs %d\n", name, gs, nobs);
     check(one_of(gs, {MST_OK, MST_NOT_IN_DATABASE, MST_NO_DATA, MST_NETCDF, MST_ARRAY_SIZE,
                       MST_BAD_TABLE, MST_BAD_VARNAME, MST_TIME_NOT_SET}),
           "MGETSFC status", gs);

@@ -28,14 +28,19 @@ int main(int argc, char** argv) {
       continue;
     }
     const std::size_t nrec = f.record_dim() >= 0 ? f.dims[static_cast<std::size_t>(f.record_dim())].len : 0;
-    if (nrec > 6) f.set_records(6);
+    // The structure-aware target's samples keep more records (more
+    // providers); the byte-level seeds stay small.
+    ncmodel::File big = f, small = f;
+    if (nrec > 60) big.set_records(60);
+    if (nrec > 6) small.set_records(6);
     const std::string sample = out + "/" + std::to_string(k);
-    if (!ncmodel::write(f, sample)) {
+    const std::string cut = out + "/small" + std::to_string(k);
+    if (!ncmodel::write(big, sample) || !ncmodel::write(small, cut)) {
       std::fprintf(stderr, "make_seeds: cannot write %s\n", sample.c_str());
       return 1;
     }
     const std::string tag(1, static_cast<char>(k - 1));
-    fuzzenv::spit(c1 + "/seed" + std::to_string(k), tag + fuzzenv::slurp(sample));
+    fuzzenv::spit(c1 + "/seed" + std::to_string(k), tag + fuzzenv::slurp(cut));
     fuzzenv::spit(c2 + "/seed" + std::to_string(k), tag);
     ++made;
   }
