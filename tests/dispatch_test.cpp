@@ -131,6 +131,7 @@ class Dispatch : public ::testing::Test {
     add_code("RHX", 201);
     add_code("SOILM", 80);
     add_code("T", 158);  // codes without a derivation: read directly
+    add_code("TT", 8);
     add_code("VIS", 13);
     add_code("XDBL", 270);
   }
@@ -490,3 +491,19 @@ data:
 }
 
 }  // namespace
+
+TEST_F(Dispatch, ClimateTemperatureWithoutArchiveIsReadDirectly) {
+  // An HCN file with the ordinary temperature but no archive temperature:
+  // the climate-network routine cannot serve it, the direct read does.
+  set_var(8, 9, "temperature");
+  const int32_t s = open("meso2.nc", 9);
+  station(s, 2);
+  station(s, 3);
+  Out o = get("TT");
+  ASSERT_EQ(o.status, 0);
+  EXPECT_EQ(o.nobs, 2);
+  EXPECT_EQ(o.obs[0], 301.0f);
+  EXPECT_EQ(o.obs[1], 302.0f);
+  EXPECT_EQ(o.qcd[0], 'Z');
+  EXPECT_EQ(o.qca[1], 0);
+}

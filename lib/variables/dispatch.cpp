@@ -220,6 +220,12 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     fill_missing(static_cast<int32_t>(nfile), s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR);
     if (Deriv fn = route(code, dset)) {
       fn(code, dset, f, s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR, status);
+      // A climate-network file without its archive temperature still has
+      // the ordinary one: read it directly rather than lose it.
+      if (status == MST_NOT_IN_DATABASE && fn == MSFCART) {
+        fill_missing(static_cast<int32_t>(nfile), s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR);
+        read_direct(code, dset, f, nlevf, status);
+      }
       if (status == MST_NOT_IN_DATABASE) continue;
     } else {
       read_direct(code, dset, f, nlevf, status);
