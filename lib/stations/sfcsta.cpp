@@ -90,6 +90,8 @@ void MSFCSTA(std::string_view atime, int32_t& nsta, char* stid, int32_t* wmoid, 
   }
 
   MSFCCLS();
+  // Every slot starts empty, also those no earlier request used.
+  for (int32_t& id : SFCSTRN.FILE_NCID) id = -1;
   std::memset(VORANCOM1.LIST_TIME[0], ' ', 9);
   SFCSTRN.FILE_COUNT = 0;
   SFCSTRN.STATION_COUNT = 0;
