@@ -281,6 +281,13 @@ TEST_F(ReaderTest, BadShapesAndMissingVariablesFailCleanly) {
   EXPECT_EQ(twod.status, 2001);
   EXPECT_EQ(twod.messages, " MSFCRDSTA: BAD NCVINQ - LATITUDE\n");
 
+  // A number with a second dimension of length 1 still holds one value per
+  // record and is read with a start and count for every dimension.
+  Out one = read(2, base("  one = 1 ;\n", "  float latitude(recNum, one) ;\n",
+                         " latitude = 41.5, 42.5 ;\n", false, true));
+  ASSERT_EQ(one.status, 0) << one.messages;
+  EXPECT_EQ(one.lat, (std::vector<float>{41.5f, 42.5f}));
+
   Out chr = read(2, base("  w = 3 ;\n", "  char elevation(recNum, w) ;\n",
                          " elevation = \"1\", \"2\" ;\n", true, false));
   EXPECT_EQ(chr.status, 2001);

@@ -4,6 +4,7 @@
 // types). The networks differ only in the table below and in a few rules.
 #include <netcdf.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,10 @@ double TIME_A[MAXREPORTS];
 double TIME_B[MAXREPORTS];
 char VNAME[NC_MAX_NAME + 1];
 int DIMIDS[NC_MAX_VAR_DIMS];
+// Start and count of a numeric read: every dimension after the record
+// dimension has length 1 and is read whole.
+size_t START[NC_MAX_VAR_DIMS];
+size_t COUNT[NC_MAX_VAR_DIMS];
 
 // Index of the ASOS station list, rebuilt per call (the list is small).
 constexpr uint32_t ASOS_HASH_SIZE = 4096;
@@ -189,13 +194,15 @@ struct Reader {
     int varid = 0;
     size_t w = 0;
     if (!locate(name, item, false, varid, w)) return false;
-    size_t st = static_cast<size_t>(start - 1);
-    size_t ct = static_cast<size_t>(nrec);
+    std::fill(START, START + NC_MAX_VAR_DIMS, size_t{0});
+    std::fill(COUNT, COUNT + NC_MAX_VAR_DIMS, size_t{1});
+    START[0] = static_cast<size_t>(start - 1);
+    COUNT[0] = static_cast<size_t>(nrec);
     int rc;
     if constexpr (sizeof(T) == 8) {
-      rc = nc_get_vara_double(ncid, varid, &st, &ct, out);
+      rc = nc_get_vara_double(ncid, varid, START, COUNT, out);
     } else {
-      rc = nc_get_vara_float(ncid, varid, &st, &ct, out);
+      rc = nc_get_vara_float(ncid, varid, START, COUNT, out);
     }
     if (rc != NC_NOERR) {
       fail("NCVGT", item);
