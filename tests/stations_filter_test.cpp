@@ -87,7 +87,7 @@ Reports reference(const Reports& in, int32_t dset, int32_t recwin, int32_t befor
         found = true;
         bool take = false;
         if (m <= te) {
-          if (recwin == 1) take = std::llabs(ob - t) <= std::llabs(k.ob - t);
+          if (recwin == 1) take = std::llabs(ob - t) <= std::llabs(k.ob - t) && ts <= m;
           if (recwin == 2) take = ob <= k.ob && ts <= m;
           if (recwin == 3) take = ob >= k.ob;
         }
@@ -199,6 +199,18 @@ TEST_F(FilterTest, NearestEarliestLatestAndWindowEdges) {
       r.add("KDEN", t + 1900);  // after the window end
       ASSERT_EQ(run(r, 1, recwin, -30, 30), 1);
       EXPECT_EQ(r.obtime[0], recwin == 2 ? t - 1500 : t + 900);
+    }
+  }
+  {  // RECWIN 1 with a window that starts at t: a report before the window
+     // is nearer to t but never replaces the one kept inside it, whichever
+     // is read first.
+    for (bool inside_first : {true, false}) {
+      Reports r;
+      if (inside_first) r.add("KDEN", t + 600);
+      r.add("KDEN", t - 60);
+      if (!inside_first) r.add("KDEN", t + 600);
+      ASSERT_EQ(run(r, 1, 1, 0, 45), 1);
+      EXPECT_EQ(r.obtime[0], t + 600);
     }
   }
   {  // The window end is compared with the report's whole minute.

@@ -156,8 +156,10 @@ void MSFCFLTR(std::string_view time, int32_t winbefore, int32_t winafter, int32_
           bool take = false;
           if (m <= te) {
             if (recwin == 1) {
+              // Nearest to t, but never from before the window: t need not
+              // lie inside it.
               int64_t dn = ob - t, dc = cur - t;
-              take = (dn < 0 ? -dn : dn) <= (dc < 0 ? -dc : dc);
+              take = (dn < 0 ? -dn : dn) <= (dc < 0 ? -dc : dc) && ts <= m;
             } else if (recwin == 2) {
               take = ob <= cur && ts <= m;
             } else {
