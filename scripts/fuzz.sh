@@ -15,11 +15,12 @@ root=$PWD
 b=$root/build-fuzz
 corp=$root/tests/fuzz
 
+mkdir -p "$b"
 cmake -S "$root" -B "$b" -DVORAN_FUZZ=ON -DVORAN_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > "$b.cmake.log" 2>&1 ||
-  { cat "$b.cmake.log"; exit 1; }
-nice -n 19 cmake --build "$b" -j2 --target "${targets[@]}" make_seeds gen_sample static_dir > "$b.build.log" 2>&1 ||
-  { tail -50 "$b.build.log"; exit 1; }
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > "$b/fuzz-cmake.log" 2>&1 ||
+  { cat "$b/fuzz-cmake.log"; exit 1; }
+nice -n 19 cmake --build "$b" -j2 --target "${targets[@]}" make_seeds gen_sample static_dir > "$b/fuzz-build.log" 2>&1 ||
+  { tail -50 "$b/fuzz-build.log"; exit 1; }
 
 # Table seeds: the selector byte followed by an installed table.
 seed_table() {  # selector table-file

@@ -403,4 +403,24 @@ TEST_F(BadInput, NonFinitePositionsAreNoPositions) {
   EXPECT_FLOAT_EQ(c.lat[0], 38.0f);
 }
 
+TEST_F(BadInput, NonFiniteValuesAreMissing) {
+  ASSERT_EQ(minit(), 0);
+  std::string cdl = metar_cdl(4);
+  cdl.replace(cdl.find(" temperature = 290, 291, 292, 293 ;"), 35,
+              " temperature = NaN, Infinity, -Infinity, 293 ;");
+  ASSERT_TRUE(testutil::ncgen(cdl, data_ + METAR_DIR + STEM)) << cdl;
+  Call c;
+  c.stations();
+  ASSERT_EQ(c.status, 0);
+  ASSERT_EQ(c.nsta, 4);
+  c.get("T");
+  ASSERT_EQ(c.status, 0);
+  EXPECT_EQ(c.nobs, 1);
+  const float want[] = {VORAN_MISSING, VORAN_MISSING, VORAN_MISSING, 293.0f};
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(c.obs[k], want[k]) << k;
+  // Derived from it: the dew point of a station without temperature is missing too.
+  c.get("TD");
+  for (int k = 0; k < 3; ++k) EXPECT_FALSE(std::isnan(c.obs[k])) << k;
+}
+
 }  // namespace

@@ -254,8 +254,9 @@ TEST_F(Dispatch, DirectReadScattersValuesAndQcInListOrder) {
   EXPECT_EQ(o.nobs, 4);
   const float want[] = {280.25f, 290.5f, 999999.0f, 290.5f, 270.0f};
   const char dd[] = {'S', 'C', 'V', 'C', 'Z'};
-  // Masks are truncated reals; NaN gives 0, values no integer holds clamp.
-  const int32_t qca[] = {0, 3, INT32_MAX, 3, -5};
+  // Masks are truncated reals; values no integer holds clamp, and a NaN is
+  // missing like a fill value.
+  const int32_t qca[] = {999999, 3, INT32_MAX, 3, -5};
   const int32_t qcr[] = {2, 1, 0, 1, 4};
   for (int j = 0; j < 5; ++j) {
     EXPECT_EQ(o.obs[j], want[j]) << j;

@@ -184,6 +184,17 @@ bool as_type(double v, T& out) {
 // that values may share storage with src.
 template <class T>
 void convert(const T* src, float* dst, int64_t n, const T* mk, int nm, float missing) {
+  if constexpr (std::is_same_v<T, float>) {
+    // NaN and infinities are no observations: they would pass every range
+    // check and poison whatever is derived from them.
+    for (int64_t i = n - 1; i >= 0; --i) {
+      const float v = src[i];
+      bool hit = !std::isfinite(v);
+      for (int j = 0; j < nm; ++j) hit = hit || v == mk[j];
+      dst[i] = hit ? missing : v;
+    }
+    return;
+  }
   if (nm == 0) {
     for (int64_t i = n - 1; i >= 0; --i) dst[i] = static_cast<float>(src[i]);
     return;

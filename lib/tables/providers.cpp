@@ -359,6 +359,9 @@ void M_UPDSRCIN(int32_t ncid, int32_t recdim, int32_t& status) {
     char type = PSTTYPE[static_cast<int64_t>(j) * wtype];
     const char* name = PSTNAME + static_cast<int64_t>(j) * wname;
     float code[4] = {PSTCODE[0][j], PSTCODE[1][j], PSTCODE[2][j], PSTCODE[3][j]};
+    // A code the file does not give (fill, NaN) is no code: 0.
+    for (float& c : code)
+      if (c == voran::RMISS) c = 0.0f;
     if (type == 'P') {
       Table t{&PROVTBL.SUBSRC_NAME[p][0][0], 10, PROVTBL.SUBSRC_NAMLEN[p],
               {PROVTBL.SUBSRC_CODE1[p], PROVTBL.SUBSRC_CODE2[p], PROVTBL.SUBSRC_CODE3[p],
