@@ -53,14 +53,16 @@ TEST_F(PressureTest, AltimeterNetworksDeriveStationPressure) {
   EXPECT_EQ(VORANCOM2.QC_SOURCE, 1);
   dfix::close_slot(SLOT);
 
-  // SAO files hold hPa.
+  // SAO files hold hPa. A corrupt value that overflows on conversion to Pa
+  // is missing, not infinite.
   Cdl s;
-  s.f("altimeter", "1000, _").f("elevation", "0, 0");
+  s.f("altimeter", "1000, _, 5.e36").f("elevation", "0, 0, 0");
   open(s, SAO);
   dfix::Out sa = prs(3, SAO);
   ASSERT_EQ(sa.status, 0);
   EXPECT_EQ(sa.val[0], 100000.0f);
   EXPECT_EQ(sa.val[1], MISS);
+  EXPECT_EQ(sa.val[2], MISS);
   EXPECT_EQ(sa.qcd[0], 'Z');
   EXPECT_EQ(VORANCOM2.QC_SOURCE, 2);
 }

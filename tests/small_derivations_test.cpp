@@ -116,12 +116,13 @@ TEST_F(SmallDerivationsTest, PressureChangeTakesItsSignFromTheCharacteristic) {
 TEST_F(SmallDerivationsTest, PressureChangeOfSaoFilesInPascals) {
   table(4, 3, "pressChange3Hour", 'Q');
   table(5, 3, "pressChangeChar", ' ');
-  // No QCA variable: the values come without QC.
+  // No QCA variable: the values come without QC. A corrupt amount too large
+  // to convert to Pa is missing, not infinite.
   open(3, fvar("pressChange3Hour", false) + fvar("pressChangeChar", false),
-       " pressChange3Hour = 1.5, 2, _ ;\n pressChangeChar = 8, 1, 6 ;\n");
+       " pressChange3Hour = 1.5, 2, _, 5.e36 ;\n pressChangeChar = 8, 1, 6, 8 ;\n");
   MSFCPCHG(4, 3, 1, val_.data(), qcd_.data(), qca_.data(), qcr_.data(), st_);
   ASSERT_EQ(st_, 0);
-  expect({-150, 200, M}, "ZZZ");
+  expect({-150, 200, M, M}, "ZZZZ");
   EXPECT_EQ(qca_[0], 0.0f);
   EXPECT_EQ(qcr_[0], 0.0f);
   EXPECT_EQ(VORANCOM2.QC_SOURCE, 2);

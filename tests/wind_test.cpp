@@ -94,6 +94,31 @@ TEST_F(WindTest, GridDomainTurnsComponentsAndDirections) {
   EXPECT_EQ(wind(9).val[2], 270.0f);
 }
 
+TEST_F(WindTest, AbsurdSpeedUnderGridGivesNoWind) {
+  // A speed below the missing value whose square overflows (a corrupt
+  // negative speed): the grid-relative speed would be infinite; the record
+  // has no wind rather than an infinite one.
+  Cdl c;
+  c.f("windDir", "270, 270")
+      .qc("windDir", "2, 2", "0, 0", "\"C\", \"C\"")
+      .f("windSpeed", "10, -5.e19")
+      .qc("windSpeed", "2, 2", "0, 0", "\"C\", \"C\"")
+      .f("longitude", "-95, -95");
+  open(c);
+  VORANCOM2.DOM_TYPE = 0;
+  VORANCOM2.DOM_ORIENT = -105.0f;
+  VORANCOM2.DOM_CONE = 1.0f;
+  for (int code : {9, 10}) {
+    SCOPED_TRACE(code);
+    dfix::Out o = wind(code);
+    ASSERT_EQ(o.status, 0);
+    EXPECT_NEAR(o.val[0], code == 9 ? 260.0f : 10.0f, 1e-3);
+    EXPECT_EQ(o.val[1], MISS);
+    EXPECT_EQ(o.qcd[1], 'Z');
+    EXPECT_EQ(o.qca[1], 0.0f);
+  }
+}
+
 TEST_F(WindTest, ComponentQcFromSpeedAndDirection) {
   Cdl c;
   // Speed masks: bits 2 and 12; direction: bit 4 (and bit 5 failed in rec 3).

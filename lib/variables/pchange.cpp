@@ -2,6 +2,7 @@
 // files carry the unsigned amount; the pressure-tendency characteristic
 // (code 5, WMO convention: 5 to 8 are falls) gives it its sign.
 #include <algorithm>
+#include <cmath>
 
 #include "variables/slotqc.h"
 
@@ -56,7 +57,14 @@ void MSFCPCHG(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, f
     for (int32_t k = 0; k < count; ++k) {
       float& v = val[first + k];
       if (v == RMISS) continue;
-      if (dset == SAO) v = v * 100.0f;  // hPa to Pa
+      if (dset == SAO) {
+        v = v * 100.0f;  // hPa to Pa
+        // A corrupt amount too large to convert is missing.
+        if (!std::isfinite(v)) {
+          derived::set_missing(first + k, val, qcd, qca, qcr);
+          continue;
+        }
+      }
       const float c = PCHAR[k];
       if (c != RMISS && c >= 5.0f) v = -v;
     }

@@ -2,6 +2,8 @@
 // station-level pressure of code 229, in Pa, from whatever the file's network
 // reports: an altimeter setting, a pressure, both (MESONET), or neither
 // (COOP and CRN, which get the standard atmosphere at the station).
+#include <cmath>
+
 #include "formulas/formulas.h"
 #include "stations/stations.h"
 #include "variables/derived.h"
@@ -121,8 +123,12 @@ void reported(int32_t code, int32_t dset, int32_t slot, int32_t n, float* val, c
   if (status != MST_OK) return;
   VORANCOM2.QC_SOURCE = has_qc ? 1 : 2;
   if (dset == SAO) {
-    for (int32_t i = 0; i < n; ++i)
-      if (val[i] != RMISS) val[i] *= HPA;
+    // A corrupt value too large to convert is missing.
+    for (int32_t i = 0; i < n; ++i) {
+      if (val[i] == RMISS) continue;
+      val[i] *= HPA;
+      if (!std::isfinite(val[i])) set_missing(i, val, qcd, qca, qcr);
+    }
   }
   const bool maritime = dset == MARITIME;
   if ((maritime && code == CODE_PRS) || (!maritime && code == CODE_ALT)) return;

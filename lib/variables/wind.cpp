@@ -39,6 +39,8 @@ constexpr int32_t UNION_BITS = 10;  // mask bits carried into components
 // Private work arrays, one entry per record.
 Input SPD, DIR;
 float UU[MAXREPORTS], VV[MAXREPORTS], LON[MAXREPORTS], KIND[MAXREPORTS];
+// Direction and speed of the record at hand, from its grid-relative components.
+float WIND[2];
 
 bool is_primary_kind(float k) { return k == 100.0f || k == 200.0f || (k >= 1.0f && k < 2.0f); }
 
@@ -133,9 +135,14 @@ void MSFCWIND(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, f
       continue;
     }
     if (reported) {
-      float dd = 0.0f, ff = 0.0f;
-      M_DDFF(UU[i], VV[i], RMISS, dd, ff);
-      val[i] = code == src.dir ? dd : ff;
+      M_DDFF(UU[i], VV[i], RMISS, WIND[0], WIND[1]);
+      // Components too large to square (a corrupt negative speed) give no
+      // speed.
+      if (!std::isfinite(WIND[1])) {
+        set_missing(i, val, qcd, qca, qcr);
+        continue;
+      }
+      val[i] = code == src.dir ? WIND[0] : WIND[1];
       // The requested code's own QC, read above, stays when both inputs have QC.
       if (!has_qc) {
         qcd[i] = 'Z';
