@@ -75,10 +75,14 @@ void mgetsfc_(const char* atime, const char* varnam, int32_t* nsta, int32_t* nob
   char* q = lqcd == 1 ? qcd : STAGE_QCD;
   MGETSFC({atime, latime}, {varnam, lvarnam}, *nsta, *nobs, obs, q, qca, qcr, *status);
   if (q == qcd) return;
-  // Refit the NLEV descriptors per station the library wrote.
+  // Refit the NLEV descriptors per station the library wrote. The lookup is
+  // silent: MGETSFC has already reported an unknown name.
   int32_t code = 0, vstatus = 0;
   char type = ' ';
+  const bool msg = MCOM2.MSGFLAG;
+  MCOM2.MSGFLAG = false;
   MGETVCN({varnam, lvarnam}, code, &type, vstatus);
+  MCOM2.MSGFLAG = msg;
   int32_t nlev = (code == 40 || code == 41) ? 2 : (code == 44 ? 6 : 1);
   refit(q, 1, qcd, lqcd, std::clamp(*nsta, 0, MAXSTATIONS) * nlev);
 }
