@@ -508,3 +508,114 @@ TEST_F(Dispatch, ClimateTemperatureWithoutArchiveIsReadDirectly) {
   EXPECT_EQ(o.qcd[0], 'Z');
   EXPECT_EQ(o.qca[1], 0);
 }
+
+namespace {
+
+// One file that holds the inputs of several derivations; opened under
+// different networks it must be routed by code and network.
+const char* ROUTE_CDL = R"(netcdf route {
+dimensions:
+  recNum = UNLIMITED ;
+variables:
+  float snowDepth(recNum) ;
+  float snowDepth6H(recNum) ;
+  float snowDepth24H(recNum) ;
+  float temperature(recNum) ;
+  float archiveTemperature(recNum) ;
+  float solarRadiation(recNum) ;
+  float precip1Hour(recNum) ;
+data:
+  snowDepth = 0.25 ;
+  snowDepth6H = _ ;
+  snowDepth24H = 500 ;
+  temperature = 280 ;
+  archiveTemperature = 281.5 ;
+  solarRadiation = 100 ;
+  precip1Hour = 0.0036 ;
+}
+)";
+
+TEST_F(Dispatch, RoutingFollowsCodeAndNetwork) {
+  ASSERT_TRUE(testutil::ncgen(ROUTE_CDL, *dir_ + "/route.nc"));
+  VCNTBL.VCN_COUNT[0] = 0;
+  add_code("DSRD24H", 132);
+  add_code("DSRDLCM", 137);
+  add_code("PCPRATE", 39);
+  add_code("SNOWD", 73);
+  add_code("TT", 8);
+  for (int32_t n = 1; n <= 10; ++n) {
+    set_var(8, n, "temperature");
+    set_var(39, n, "precip1Hour");
+    set_var(132, n, "solarRadiation");
+    set_var(137, n, "solarRadiation");
+  }
+  set_var(73, 4, "snowDepth");
+  set_var(73, 5, "snowDepth24H");
+  // One station in each of the networks METAR, MESONET, COOP, HCN, CRN.
+  const int32_t nets[] = {1, 4, 5, 9, 10};
+  for (int32_t n : nets) station(open("route.nc", n), 1);
+
+  // Snow depth: MESONET reads its own variable, COOP derives it from the
+  // 6- and 24-hour depths in mm.
+  Out o = get("SNOWD");
+  ASSERT_EQ(o.status, MST_OK);
+  EXPECT_EQ(o.obs[1], 0.25f);
+  EXPECT_EQ(o.obs[2], 0.5f);
+  EXPECT_EQ(o.obs[0], 999999.0f);
+
+  // Temperature: the archive value only for the climate networks.
+  o = get("TT");
+  ASSERT_EQ(o.status, MST_OK);
+  const float temp[] = {280.0f, 280.0f, 280.0f, 281.5f, 281.5f};
+  for (int j = 0; j < 5; ++j) EXPECT_EQ(o.obs[j], temp[j]) << nets[j];
+
+  // Radiation: a COOP report is of one kind only; the others have no
+  // provider in the table and deliver nothing.
+  o = get("DSRDLCM");
+  ASSERT_EQ(o.status, MST_OK);
+  EXPECT_EQ(o.nobs, 1);
+  EXPECT_EQ(o.obs[2], 100.0f);
+  o = get("DSRD24H");
+  EXPECT_EQ(o.status, MST_NOT_IN_DATABASE);
+
+  // Precipitation rate: hourly amounts (m, METAR; mm elsewhere) in mm/s.
+  o = get("PCPRATE");
+  ASSERT_EQ(o.status, MST_OK);
+  EXPECT_FLOAT_EQ(o.obs[0], 0.001f);
+  EXPECT_FLOAT_EQ(o.obs[3], 0.000001f);
+}
+
+TEST_F(Dispatch, OneDescriptorPerRecordServesEveryLevel) {
+  const char* cdl = R"(netcdf lev {
+dimensions:
+  recNum = UNLIMITED ;
+  lev = 6 ;
+variables:
+  float presWx(recNum, lev) ;
+  int presWxQCA(recNum, lev) ;
+  int presWxQCR(recNum, lev) ;
+  char presWxDD(recNum) ;
+data:
+  presWx = 1,2,3,4,5,6, 11,12,13,14,15,16 ;
+  presWxQCA = 1,1,1,1,1,1, 2,2,2,2,2,2 ;
+  presWxQCR = 0,0,0,0,0,0, 0,0,0,0,0,0 ;
+  presWxDD = "VS" ;
+}
+)";
+  ASSERT_TRUE(testutil::ncgen(cdl, *dir_ + "/lev.nc"));
+  set_var(44, 4, "presWx", 'f', 'Q');
+  const int32_t m = open("lev.nc", 4);
+  station(m, 2);
+  station(m, 1);
+  Out o = get("PWX");
+  ASSERT_EQ(o.status, MST_OK);
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(o.obs[k], 11.0f + k) << k;
+    EXPECT_EQ(o.qcd[k], 'S') << k;
+    EXPECT_EQ(o.qca[k], 2) << k;
+    EXPECT_EQ(o.qcd[6 + k], 'V') << k;
+    EXPECT_EQ(o.qca[6 + k], 1) << k;
+  }
+}
+
+}  // namespace

@@ -77,10 +77,11 @@ void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd,
   MGTCHR({buf, len + 2}, ncid, recdim, 1, nrec_of(slot), DDBUF, sizeof DDBUF, nchar, status);
   if (status != MST_OK) return;
   // nchar characters per record: one per value when the record holds nval
-  // values, otherwise the first character of the record.
-  int32_t per = (nval > 0 && nchar >= nval) ? nchar / nval : std::max(nchar, 1);
+  // values, otherwise the first character of the record for all its values.
+  const int32_t nv = std::max(nval, 1);
+  const int32_t step = nchar >= nv ? nchar / nv : 0;
   for (int32_t i = 0; i < n; ++i) {
-    int64_t pos = static_cast<int64_t>(i) * per;
+    int64_t pos = static_cast<int64_t>(i / nv) * nchar + static_cast<int64_t>(i % nv) * step;
     char c = (nchar > 0 && pos < static_cast<int64_t>(sizeof DDBUF)) ? DDBUF[pos] : ' ';
     qcd[i] = (c == '\0') ? ' ' : c;
   }
