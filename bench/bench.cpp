@@ -3,7 +3,7 @@
 //
 //   voran_bench --static DIR --data DIR [--time YYYYMMDD_HHMM] [--reps N]
 //               [--peer bench/peer.py] [--python /usr/bin/python3]
-//               [--meso-only] [--dump FILE] [--label TEXT]
+//               [--meso-only] [--dump FILE] [--label TEXT] [--a-only] [--plain]
 //
 // (a) MSFCSTA and MGETSFC of the driver's 41 variables (every surface source
 //     selected, or with --meso-only the driver's MESONET selection);
@@ -16,7 +16,9 @@
 // Each time is the best of --reps runs. Prints the times, (a)/(b) for each
 // way of (b), (c)/(d), the peak resident memory after (a), and checks that
 // (c) and (d) agree value by value. --dump writes the station list and all
-// 41 variables of (a) (values, descriptors, masks) for comparing builds.
+// 41 variables of (a) (values, descriptors, masks) for comparing builds;
+// --plain turns the library's memory images and kept values off, so that a
+// dump with and one without them show that they change no result.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <netcdf.h>
@@ -47,11 +49,13 @@
 extern char** environ;
 
 // ---- which variables the library reads ----
-// The library's NetCDF reads pass through these definitions, which note the
-// file and variable while tracing is on and then call NetCDF's own.
+// The library's reads through its file cache are noted by the cache's trace;
+// its direct NetCDF reads pass through these definitions, which note the file
+// and variable while tracing is on and then call NetCDF's own.
 namespace {
 bool TRACING = false;
 std::set<std::pair<int, int>> TRACE;  // (ncid, varid)
+void note_read(int ncid, int varid) { TRACE.insert({ncid, varid}); }
 
 template <class Fn>
 Fn real_fn(const char* name) {
@@ -154,6 +158,8 @@ struct Options {
   std::string stat, data, time = "20210825_2000", peer, python = "/usr/bin/python3", dump, label;
   int reps = 3;
   bool meso_only = false;
+  bool a_only = false;  // (a) alone, for profiling
+  bool plain = false;   // no memory images, no kept values: NetCDF reads everything
 };
 
 char ATIME[9];
@@ -171,19 +177,42 @@ void select_sources(bool meso_only) {
   }
 }
 
-// One request: the station list and the named variables. Returns seconds.
-double request(Results& r, const char* const* names, int n) {
+// Seconds of processor time of this process.
+double cpu_now() {
+  struct timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+}
+
+// Best wall-clock and processor times of repeated runs.
+struct Best {
+  double wall = 1e30, cpu = 1e30;
+  template <class Fn>
+  void run(Fn fn) {
+    double w0 = now(), c0 = cpu_now();
+    fn();
+    wall = std::min(wall, now() - w0);
+    cpu = std::min(cpu, cpu_now() - c0);
+  }
+};
+
+bool DETAIL = false;  // print the time of each call
+
+// One request: the station list and the named variables.
+void request(Results& r, const char* const* names, int n) {
   int32_t st = 0;
   double t0 = now();
   MSFCSTA({ATIME, 9}, r.nsta, r.stid, r.wmo, r.lat, r.lon, r.elev, r.obtime, r.prov, st, r.src);
   if (st != 0) die("MSFCSTA status " + std::to_string(st));
+  if (DETAIL) std::printf("  MSFCSTA %.3f s\n", now() - t0);
   for (int j = 0; j < n; ++j) {
     int32_t nsta = 0, nobs = 0;
+    double t1 = now();
     MGETSFC({ATIME, 9}, names[j], nsta, nobs, r.obs[j], r.qcd[j], r.qca[j], r.qcr[j], r.status[j]);
     if (r.status[j] != 0 && r.status[j] != MST_NOT_IN_DATABASE && r.status[j] != MST_NO_DATA)
       die(std::string("MGETSFC ") + names[j] + " status " + std::to_string(r.status[j]));
+    if (DETAIL) std::printf("  MGETSFC %-7s %.3f s\n", names[j], now() - t1);
   }
-  return now() - t0;
 }
 
 // ---- the read floor ----
@@ -210,9 +239,8 @@ std::size_t var_bytes(int ncid, int varid) {
 
 enum class Way { OPEN, BIGBUF, MEMORY };
 
-double read_floor(const std::vector<FileVars>& files, Way way, std::vector<unsigned char>& buf,
-                  std::vector<unsigned char>& image, std::size_t& bytes_read) {
-  double t0 = now();
+void read_floor(const std::vector<FileVars>& files, Way way, std::vector<unsigned char>& buf,
+                std::vector<unsigned char>& image, std::size_t& bytes_read) {
   bytes_read = 0;
   for (const FileVars& f : files) {
     int ncid = -1, rc = 0;
@@ -250,7 +278,6 @@ double read_floor(const std::vector<FileVars>& files, Way way, std::vector<unsig
     }
     nc_close(ncid);
   }
-  return now() - t0;
 }
 
 // ---- the Python peer ----
@@ -259,7 +286,7 @@ std::string mesonet_file(const Options& o) {
 }
 
 // Runs the peer; returns its wall time and sets its own timing.
-double run_peer(const Options& o, const std::string& out, double& inner) {
+void run_peer(const Options& o, const std::string& out, double& inner) {
   std::string log = out + ".log";
   std::string srcin = o.stat + "/sfcsrcin.txt";
   std::string file = mesonet_file(o);
@@ -269,13 +296,11 @@ double run_peer(const Options& o, const std::string& out, double& inner) {
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
-  double t0 = now();
   int rc = posix_spawn(&pid, o.python.c_str(), &fa, nullptr, const_cast<char**>(argv), environ);
   posix_spawn_file_actions_destroy(&fa);
   if (rc != 0) die("cannot start " + o.python);
   int ws = 0;
   waitpid(pid, &ws, 0);
-  double wall = now() - t0;
   if (!WIFEXITED(ws) || WEXITSTATUS(ws) != 0) die("peer failed");
   inner = -1.0;
   if (std::FILE* f = std::fopen(log.c_str(), "r")) {
@@ -283,7 +308,6 @@ double run_peer(const Options& o, const std::string& out, double& inner) {
     std::fclose(f);
   }
   if (inner < 0) die("peer printed no time");
-  return wall;
 }
 
 // Compares the peer's output with (d); returns the number of disagreements.
@@ -384,6 +408,8 @@ Options parse(int argc, char** argv) {
     else if (a == "--dump") o.dump = val();
     else if (a == "--label") o.label = val();
     else if (a == "--meso-only") o.meso_only = true;
+    else if (a == "--a-only") o.a_only = true;
+    else if (a == "--plain") o.plain = true;
     else die("unknown argument " + a);
   }
   if (o.stat.empty() || o.data.empty()) die("--static and --data are required");
@@ -395,6 +421,7 @@ Options parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   Options o = parse(argc, argv);
+  if (o.plain) voran::fc_set_limits(0, 0);
   setenv("VORAN_STATIC", o.stat.c_str(), 1);
   setenv("VORAN_DATA", o.data.c_str(), 1);
   int32_t st = 0;
@@ -412,14 +439,13 @@ int main(int argc, char** argv) {
   // run also notes which variables of which files the library reads.
   select_sources(o.meso_only);
   Results ra;
-  double ta = 1e30;
-  for (int k = 0; k < o.reps; ++k) {
-    TRACING = k == 0;
-    ta = std::min(ta, request(ra, VCNAME, NVAR));
-    TRACING = false;
-  }
+  Best ba;
+  TRACING = true;
+  voran::fc_set_trace(note_read);
+  ba.run([&] { request(ra, VCNAME, NVAR); });
+  voran::fc_set_trace(nullptr);
+  TRACING = false;
   long rss_a = peak_rss_kib();
-  voran::FcStats fs = voran::fc_stats();
   // The files of the last request are still open: name what was read.
   std::map<std::string, std::set<std::string>> byfile;
   for (auto [ncid, varid] : TRACE) {
@@ -439,16 +465,23 @@ int main(int argc, char** argv) {
   }
   if (!o.dump.empty()) dump(o, ra);
 
-  // (b)
+  // (a) and the three ways of (b) in rounds, so that every one of them sees
+  // the same load of a shared machine.
   std::vector<unsigned char> buf, image;
   const char* wayname[3] = {"nc_open", "nc__open 64 MiB", "from memory"};
-  double tb[3];
+  Best bb[3];
   std::size_t bytes = 0;
-  for (int w = 0; w < 3; ++w) {
-    tb[w] = 1e30;
-    for (int k = 0; k < o.reps; ++k)
-      tb[w] = std::min(tb[w], read_floor(files, static_cast<Way>(w), buf, image, bytes));
+  for (int k = 0; k < o.reps; ++k) {
+    if (k > 0) {
+      DETAIL = o.a_only && k == o.reps - 1;
+      ba.run([&] { request(ra, VCNAME, NVAR); });
+      DETAIL = false;
+    }
+    if (o.a_only) continue;
+    for (int w = 0; w < 3; ++w)
+      bb[w].run([&] { read_floor(files, static_cast<Way>(w), buf, image, bytes); });
   }
+  voran::FcStats fs = voran::fc_stats();
   std::size_t filebytes = 0;
   for (const FileVars& f : files) {
     struct stat s;
@@ -457,32 +490,40 @@ int main(int argc, char** argv) {
 
   std::printf("stations %d; %zu files (%.1f MB), %zu variables read (%.1f MB of values)\n", ra.nsta,
               files.size(), filebytes / 1e6, nvars, bytes / 1e6);
-  std::printf("(a) MSFCSTA + MGETSFC x41     %9.3f s\n", ta);
-  for (int w = 0; w < 3; ++w)
-    std::printf("(b) read floor, %-15s %9.3f s   (a)/(b) = %.2f\n", wayname[w], tb[w], ta / tb[w]);
-  std::printf("    library: %lld files from memory images, %lld from disk; %lld NetCDF reads, "
+  std::printf("                                  wall      cpu    (a)/(b) wall, cpu\n");
+  std::printf("(a) MSFCSTA + MGETSFC x41     %7.3f s %7.3f s\n", ba.wall, ba.cpu);
+  if (!o.a_only) {
+    for (int w = 0; w < 3; ++w)
+      std::printf("(b) read floor, %-15s%7.3f s %7.3f s   %5.2f  %5.2f\n", wayname[w], bb[w].wall,
+                  bb[w].cpu, ba.wall / bb[w].wall, ba.cpu / bb[w].cpu);
+  }
+  std::printf("    library, all runs: %lld files opened from memory images (%lld with their layout "
+              "read), %lld from disk;\n    reads: %lld through NetCDF, %lld gathered from images, "
               "%lld served from kept values\n",
-              static_cast<long long>(fs.images), static_cast<long long>(fs.direct_opens),
-              static_cast<long long>(fs.reads), static_cast<long long>(fs.hits));
-  std::printf("peak resident memory after (a): %.1f MiB\n", rss_a / 1024.0);
+              static_cast<long long>(fs.images), static_cast<long long>(fs.layouts),
+              static_cast<long long>(fs.direct_opens), static_cast<long long>(fs.reads),
+              static_cast<long long>(fs.image_reads), static_cast<long long>(fs.hits));
+  std::printf("peak resident memory of (a) (first run): %.1f MiB\n", rss_a / 1024.0);
+  if (o.a_only) return 0;
 
   // (d) and (c)
   if (!o.peer.empty()) {
     select_sources(true);
     Results rd;
-    double td = 1e30;
-    for (int k = 0; k < o.reps; ++k) td = std::min(td, request(rd, PEERNAME, NPEER));
+    Best bd, bc;
     std::string out = "/tmp/voran_bench_peer." + std::to_string(getpid());
-    double tc = 1e30, tcwall = 1e30;
+    double tc = 1e30;
     for (int k = 0; k < o.reps; ++k) {
+      bd.run([&] { request(rd, PEERNAME, NPEER); });
       double inner = 0;
-      tcwall = std::min(tcwall, run_peer(o, out, inner));
+      bc.run([&] { run_peer(o, out, inner); });
       tc = std::min(tc, inner);
     }
-    std::printf("(d) MSFCSTA + MGETSFC x5      %9.3f s   (MESONET, %d stations)\n", td, rd.nsta);
-    std::printf("(c) Python peer               %9.3f s   (%.3f s with interpreter start and "
-                "imports)   (c)/(d) = %.1f\n",
-                tc, tcwall, tc / td);
+    std::printf("(d) MSFCSTA + MGETSFC x5      %7.3f s %7.3f s   (MESONET, %d stations)\n", bd.wall,
+                bd.cpu, rd.nsta);
+    std::printf("(c) Python peer               %7.3f s             (%.3f s with interpreter start and "
+                "imports)\n    (c)/(d) = %.1f\n",
+                tc, bc.wall, tc / bd.wall);
     long bad = compare_peer(out, rd);
     std::printf("(c) and (d) %s\n", bad == 0 ? "agree on every value" : "DISAGREE");
     std::remove(out.c_str());

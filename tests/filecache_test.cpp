@@ -287,3 +287,197 @@ TEST_F(FileCacheTest, ReadersRepeatIdentically) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every variable of path read whole and record by record through the cache
+// equals what NetCDF itself reads from the file.
+void expect_reads_like_netcdf(const std::string& path, int ncid) {
+  int ref = -1;
+  ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &ref), NC_NOERR);
+  int nvars = 0;
+  ASSERT_EQ(nc_inq_nvars(ref, &nvars), NC_NOERR);
+  for (int v = 0; v < nvars; ++v) {
+    char name[NC_MAX_NAME + 1];
+    nc_type t;
+    int nd = 0, dims[NC_MAX_VAR_DIMS];
+    ASSERT_EQ(nc_inq_var(ref, v, name, &t, &nd, dims, nullptr), NC_NOERR);
+    size_t es = 0;
+    nc_inq_type(ref, t, nullptr, &es);
+    size_t start[NC_MAX_VAR_DIMS] = {0}, count[NC_MAX_VAR_DIMS];
+    std::size_t n = es;
+    for (int d = 0; d < nd; ++d) {
+      nc_inq_dimlen(ref, dims[d], &count[d]);
+      n *= count[d];
+    }
+    std::vector<unsigned char> a(n + 1, 0xAB), b(n + 1, 0xCD);
+    int ra = nc_get_vara(ref, v, start, count, a.data());
+    for (int rep = 0; rep < 2; ++rep) {
+      std::fill(b.begin(), b.end(), 0xCD);
+      EXPECT_EQ(voran::fc_get_vara(ncid, v, nd, start, count, es, b.data()), ra) << name;
+      if (ra == NC_NOERR) {
+        EXPECT_EQ(std::memcmp(a.data(), b.data(), n), 0) << name;
+      }
+    }
+    // One record at a time, and the middle records together.
+    if (nd > 0 && count[0] > 2) {
+      size_t nrec = count[0];
+      for (size_t r = 0; r < nrec; ++r) {
+        start[0] = r;
+        count[0] = 1;
+        std::size_t m = n / nrec;
+        EXPECT_EQ(voran::fc_get_vara(ncid, v, nd, start, count, es, b.data()), NC_NOERR) << name;
+        EXPECT_EQ(std::memcmp(a.data() + r * m, b.data(), m), 0) << name << " record " << r;
+      }
+      start[0] = 1;
+      count[0] = nrec - 2;
+      EXPECT_EQ(voran::fc_get_vara(ncid, v, nd, start, count, es, b.data()), NC_NOERR) << name;
+      EXPECT_EQ(std::memcmp(a.data() + n / nrec, b.data(), n / nrec * (nrec - 2)), 0) << name;
+    }
+  }
+  nc_close(ref);
+}
+
+const char* MIXED_CDL = R"(netcdf mixed {
+dimensions:
+  recNum = UNLIMITED ;
+  len = 3 ;
+  lev = 2 ;
+  n = 5 ;
+variables:
+  byte b(recNum) ;
+  char c(recNum, len) ;
+  short s(recNum) ;
+  int i(recNum, lev) ;
+  float f(recNum) ;
+  double d(recNum) ;
+  int fixed(n) ;
+  char label(len) ;
+  float scalar ;
+  short s2(recNum, len) ;
+data:
+  b = -1, 2, -3, 4, 5 ;
+  c = "ab", "cde", "f", "", "ghi" ;
+  s = -999, 1, 2, 300, -32768 ;
+  i = 1, 2, 3, 4, 5, 6, 7, 8, 9, -2147483647 ;
+  f = 1.5, -2.25, 3.0e36, 9.96921e+36, -0.0 ;
+  d = 1.0e300, -1, 0.5, 2, 3 ;
+  fixed = 10, 20, 30, 40, 50 ;
+  label = "xyz" ;
+  scalar = 7.5 ;
+  s2 = 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15 ;
+}
+)";
+
+}  // namespace
+
+TEST_F(FileCacheTest, LayoutReadsEqualNetCDFForEveryTypeAndShape) {
+  for (const char* kind : {"classic", "64-bit offset"}) {
+    std::string cdl = MIXED_CDL;
+    std::string p = dir_ + "/mixed";
+    std::filesystem::remove(p);
+    ASSERT_TRUE(testutil::ncgen(cdl, p));
+    if (std::string(kind) == "64-bit offset") {
+      // Rewrite the file with 64-bit offsets through NetCDF itself.
+      std::string q = dir_ + "/mixed64";
+      int in = -1, out = -1;
+      ASSERT_EQ(nc_open(p.c_str(), NC_NOWRITE, &in), NC_NOERR);
+      ASSERT_EQ(nc_create(q.c_str(), NC_64BIT_OFFSET | NC_CLOBBER, &out), NC_NOERR);
+      int ndims = 0, nvars = 0, unlim = -1;
+      nc_inq(in, &ndims, &nvars, nullptr, &unlim);
+      for (int d = 0; d < ndims; ++d) {
+        char dn[NC_MAX_NAME + 1];
+        size_t len = 0;
+        nc_inq_dim(in, d, dn, &len);
+        int id = -1;
+        ASSERT_EQ(nc_def_dim(out, dn, d == unlim ? NC_UNLIMITED : len, &id), NC_NOERR);
+      }
+      for (int v = 0; v < nvars; ++v) {
+        char vn[NC_MAX_NAME + 1];
+        nc_type t;
+        int nd = 0, dims[NC_MAX_VAR_DIMS], id = -1;
+        nc_inq_var(in, v, vn, &t, &nd, dims, nullptr);
+        ASSERT_EQ(nc_def_var(out, vn, t, nd, dims, &id), NC_NOERR);
+      }
+      ASSERT_EQ(nc_enddef(out), NC_NOERR);
+      for (int v = 0; v < nvars; ++v) {
+        unsigned char data[256];
+        size_t start[4] = {0, 0, 0, 0}, count[4];
+        nc_type t;
+        int nd = 0, dims[NC_MAX_VAR_DIMS];
+        nc_inq_var(in, v, nullptr, &t, &nd, dims, nullptr);
+        for (int d = 0; d < nd; ++d) nc_inq_dimlen(in, dims[d], &count[d]);
+        ASSERT_EQ(nc_get_vara(in, v, start, count, data), NC_NOERR);
+        ASSERT_EQ(nc_put_vara(out, v, start, count, data), NC_NOERR);
+      }
+      nc_close(in);
+      nc_close(out);
+      p = q;
+    }
+    auto before = voran::fc_stats();
+    int id = -1;
+    ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR) << kind;
+    auto after = voran::fc_stats();
+    EXPECT_EQ(after.layouts, before.layouts + 1) << kind;
+    expect_reads_like_netcdf(p, id);
+    EXPECT_GT(voran::fc_stats().image_reads, after.image_reads) << kind;
+    voran::fc_close(id);
+  }
+}
+
+// A file of one short record variable stores its records unpadded.
+TEST_F(FileCacheTest, SingleRecordVariableIsNotPadded) {
+  std::string p = dir_ + "/single";
+  ASSERT_TRUE(testutil::ncgen("netcdf one {\ndimensions:\n  recNum = UNLIMITED ;\nvariables:\n"
+                              "  short s(recNum) ;\ndata:\n  s = 1, -2, 3, -4, 5, -6, 7 ;\n}\n",
+                              p));
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR);
+  expect_reads_like_netcdf(p, id);
+  voran::fc_close(id);
+}
+
+// Data cut off after the header: the file is read from disk, so every read
+// answers as NetCDF always did.
+TEST_F(FileCacheTest, CutDataReadsAsNetCDFDoes) {
+  std::string p = dir_ + "/mixed";
+  ASSERT_TRUE(testutil::ncgen(MIXED_CDL, p));
+  const auto full = std::filesystem::file_size(p);
+  for (std::uintmax_t keep : {full - 1, full - 20, full / 2 + 3}) {
+    std::string c = dir_ + "/cut" + std::to_string(keep);
+    std::filesystem::copy_file(p, c);
+    std::filesystem::resize_file(c, keep);
+    int id = -1, ref = -1;
+    int want = nc_open(c.c_str(), NC_NOWRITE, &ref);
+    auto before = voran::fc_stats();
+    ASSERT_EQ(voran::fc_open(c.c_str(), id), want);
+    if (want != NC_NOERR) continue;
+    // Values missing from the file (not just its last padding byte): no image.
+    if (keep <= full - 20) {
+      EXPECT_EQ(voran::fc_stats().images, before.images) << keep;
+    }
+    nc_close(ref);
+    expect_reads_like_netcdf(c, id);
+    voran::fc_close(id);
+  }
+}
+
+// A CDF-5 file is not read through its header here, and still reads right.
+TEST_F(FileCacheTest, Cdf5FileReadsThroughNetCDF) {
+  std::string p = dir_ + "/c5";
+  int w = -1, dim = -1, var = -1;
+  ASSERT_EQ(nc_create(p.c_str(), NC_64BIT_DATA | NC_CLOBBER, &w), NC_NOERR);
+  ASSERT_EQ(nc_def_dim(w, "recNum", NC_UNLIMITED, &dim), NC_NOERR);
+  ASSERT_EQ(nc_def_var(w, "temperature", NC_FLOAT, 1, &dim, &var), NC_NOERR);
+  ASSERT_EQ(nc_enddef(w), NC_NOERR);
+  const float vals[4] = {5.5f, 6.5f, 7.5f, 8.5f};
+  size_t st = 0, ct = 4;
+  ASSERT_EQ(nc_put_vara_float(w, var, &st, &ct, vals), NC_NOERR);
+  ASSERT_EQ(nc_close(w), NC_NOERR);
+  auto before = voran::fc_stats();
+  int id = -1;
+  ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR);
+  EXPECT_EQ(voran::fc_stats().layouts, before.layouts);
+  expect_reads_like_netcdf(p, id);
+  voran::fc_close(id);
+}

@@ -3,8 +3,12 @@
 //
 // A classic-format file stores its record variables interleaved record by
 // record, so reading one variable from disk strides through the whole file.
-// fc_open reads such a file into a memory image once and opens the image;
-// every later read is a copy from memory. fc_get_vara keeps the raw result
+// fc_open reads such a file into a memory image once and opens the image.
+// It also reads where each variable lies from the file's header, and trusts
+// that only when it agrees with NetCDF's description of the file and, for
+// each variable, with NetCDF's values of its first and last record; a read
+// of whole records is then gathered from the image directly, a small part of
+// the cost of NetCDF's per-record machinery. fc_get_vara keeps the raw result
 // of every hyperslab read of a file opened here, so that the same variable
 // asked for again while the file stays open (the temperature read for the
 // dew point, the virtual temperature and the temperature itself; the
@@ -36,7 +40,9 @@ int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_
 struct FcStats {
   int64_t images;        // files opened from a memory image
   int64_t direct_opens;  // files opened from disk
-  int64_t reads;         // hyperslab reads from NetCDF
+  int64_t layouts;       // images whose layout is read from their header
+  int64_t reads;         // hyperslab reads through NetCDF
+  int64_t image_reads;   // hyperslab reads gathered from an image directly
   int64_t hits;          // reads served from kept values
   std::size_t image_bytes;  // bytes of the images now open
   std::size_t kept_bytes;   // bytes of values now kept
@@ -47,5 +53,9 @@ FcStats fc_stats();
 // kept values). A file larger than what is left is opened from disk; a read
 // that does not fit is not kept. Takes effect for later opens and reads.
 void fc_set_limits(std::size_t image_limit, std::size_t keep_limit);
+
+// Calls fn with the file and variable of every fc_get_vara (the benchmark
+// lists what the library reads); nullptr stops it.
+void fc_set_trace(void (*fn)(int ncid, int varid));
 
 }  // namespace voran
