@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Benchmark: builds optimised in build-bench, makes the sample tree and two
+# large MESONET files (classic and NetCDF-4) under data/bench (git-ignored),
+# and runs voran_bench on each: the library against the read floor and the
+# Python peer. Then checks that the library's memory images and kept values
+# change no result: a dump of all 41 variables with them and one without them
+# must be identical.
+#
+#   scripts/bench.sh [RECORDS]     (default 280000 records in the large files)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+records=${1:-280000}
+build="$top/build-bench"
+data="$top/data/bench"
+python=/usr/bin/python3
+
+if ! "$python" -c 'import netCDF4, numpy' 2>/dev/null; then
+  echo "installing python3-netcdf4 and python3-numpy"
+  apt-get install -y python3-netcdf4 python3-numpy >/dev/null ||
+    { apt-get update >/dev/null && apt-get install -y python3-netcdf4 python3-numpy >/dev/null; }
+fi
+
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORAN_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target voran_bench voran_gen_large gen_sample static_dir
+
+mkdir -p "$data"
+if [ ! -f "$data/sample/.complete" ]; then
+  rm -rf "$data/sample"
+  "$build/gen_sample" "$data/sample" "$top/static"
+  touch "$data/sample/.complete"
+fi
+template="$data/sample/KORB/mesonet/netCDF/20210825_2000"
+for kind in classic netcdf4; do
+  dir="$data/large-$kind-$records/KORB/mesonet/netCDF"
+  if [ ! -f "$dir/.complete" ]; then
+    mkdir -p "$dir"
+    "$build/voran_gen_large" "$template" "$dir/20210825_2000" "$records" "$kind"
+    touch "$dir/.complete"
+  fi
+done
+
+bench() { "$build/voran_bench" --static "$build/static" --python "$python" "$@"; }
+bench --data "$data/sample" --peer "$top/bench/peer.py" --label "sample tree"
+for kind in classic netcdf4; do
+  bench --data "$data/large-$kind-$records" --peer "$top/bench/peer.py" \
+    --label "MESONET, $records records, $kind"
+done
+
+echo "== results with and without memory images and kept values =="
+status=0
+for tree in sample "large-classic-$records" "large-netcdf4-$records"; do
+  bench --data "$data/$tree" --reps 1 --a-only --dump "$data/dump.fast" >/dev/null
+  bench --data "$data/$tree" --reps 1 --a-only --plain --dump "$data/dump.plain" >/dev/null
+  if cmp -s "$data/dump.fast" "$data/dump.plain"; then
+    echo "$tree: identical"
+  else
+    echo "$tree: DIFFERENT"
+    status=1
+  fi
+done
+rm -f "$data/dump.fast" "$data/dump.plain"
+exit $status
