@@ -387,6 +387,41 @@ TEST_F(BadInput, CorruptAndTruncatedDataFiles) {
   EXPECT_EQ(c.nsta, 0);
 }
 
+// Big-endian 32-bit word.
+std::string be32(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
+}
+
+TEST_F(BadInput, HeadersAnnouncingMoreThanTheFileHolds) {
+  // Classic headers of a few bytes that announce billions of dimensions,
+  // attributes or attribute values: refused before the NetCDF library would
+  // allocate and walk them, like any other unreadable file.
+  ASSERT_EQ(minit(), 0);
+  const std::string head = std::string("CDF\x01", 4) + be32(0);
+  const std::string absent = be32(0) + be32(0);
+  const std::string name_a = be32(1) + std::string("a\0\0\0", 4);
+  const std::string files[] = {
+      head + be32(0x0A) + be32(0x7fffffff) + name_a + be32(1),
+      head + absent + be32(0x0C) + be32(0x7ffffff0) + name_a + be32(5) + be32(1) + be32(0),
+      head + absent + be32(0x0C) + be32(1) + name_a + be32(6) + be32(0x7fffffff) + be32(0),
+      head + absent + absent + be32(0x0B) + be32(1) + name_a + be32(0x7fffffff),
+      std::string("CDF\x07", 4) + be32(0),
+  };
+  const std::string path = data_ + METAR_DIR + STEM;
+  Call c;
+  for (const std::string& f : files) {
+    testutil::write_file(path, f);
+    c.stations();
+    EXPECT_EQ(c.status, MST_NO_DATA);
+  }
+  // A sound file is read as before.
+  put_metar(2);
+  c.stations();
+  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.nsta, 2);
+}
+
 TEST_F(BadInput, NonFinitePositionsAreNoPositions) {
   ASSERT_EQ(minit(), 0);
   std::string cdl = metar_cdl(4);

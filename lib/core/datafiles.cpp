@@ -142,6 +142,111 @@ void working_path(TextBuf& w, int32_t dirlen, const FileNames& names) {
       .add({VORANCOM1.FILE_SUFFIX, 11});
 }
 
+// Sanity check of a classic-format header (CDF-1, CDF-2, CDF-5) before the
+// NetCDF library parses it: every count and every attribute's values must fit
+// in the bytes the file has left. A corrupt header can otherwise announce
+// billions of entries, which the library tries to allocate and walk (minutes
+// of work and gigabytes of memory for a file of a few bytes). Other formats
+// pass unchecked.
+class HeaderScan {
+ public:
+  explicit HeaderScan(int fd) : fd_(fd) {}
+
+  bool ok() {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    size_ = st.st_size;
+    unsigned char magic[4];
+    if (!get(magic, 4)) return true;  // too short for any header: the library refuses it
+    if (magic[0] != 'C' || magic[1] != 'D' || magic[2] != 'F') return true;
+    const int v = magic[3];
+    if (v != 1 && v != 2 && v != 5) return false;
+    wide_ = v == 5;
+    offset8_ = v != 1;
+    uint64_t n;
+    if (!word(n, wide_ ? 8 : 4)) return false;  // number of records (or "streaming")
+    // Dimensions: name and length each.
+    if (!list(0x0A, 8, n)) return false;
+    for (uint64_t i = 0; i < n; ++i) {
+      uint64_t len;
+      if (!name() || !count(len)) return false;
+    }
+    if (!attributes()) return false;
+    if (!list(0x0B, 16, n)) return false;
+    for (uint64_t i = 0; i < n; ++i) {
+      uint64_t nd, vsize;
+      if (!name() || !count(nd) || !fits(nd, wide_ ? 8 : 4) || !skip(nd * (wide_ ? 8 : 4)) ||
+          !attributes() || !skip(4) || !word(vsize, wide_ ? 8 : 4) || !skip(offset8_ ? 8 : 4))
+        return false;
+    }
+    return true;
+  }
+
+ private:
+  bool get(unsigned char* p, int64_t n) {
+    if (n > size_ - pos_) return false;
+    if (::pread(fd_, p, static_cast<size_t>(n), pos_) != n) return false;
+    pos_ += n;
+    return true;
+  }
+  bool skip(uint64_t n) {
+    if (n > static_cast<uint64_t>(size_ - pos_)) return false;
+    pos_ += static_cast<int64_t>(n);
+    return true;
+  }
+  // n items of at least `each` bytes fit in the rest of the file.
+  bool fits(uint64_t n, uint64_t each) const {
+    return n <= static_cast<uint64_t>(size_ - pos_) / each;
+  }
+  bool word(uint64_t& v, int width) {
+    unsigned char b[8];
+    if (!get(b, width)) return false;
+    v = 0;
+    for (int i = 0; i < width; ++i) v = v << 8 | b[i];
+    return true;
+  }
+  bool count(uint64_t& v) {
+    if (!word(v, wide_ ? 8 : 4)) return false;
+    return wide_ ? v < (uint64_t{1} << 62) : v < (uint64_t{1} << 31);
+  }
+  bool name() {
+    uint64_t len;
+    return count(len) && skip((len + 3) / 4 * 4);
+  }
+  // A list header: absent (two zero words) or the tag and a count of items
+  // of at least min_item bytes each.
+  bool list(uint64_t tag, uint64_t min_item, uint64_t& n) {
+    uint64_t t;
+    if (!word(t, 4) || !count(n)) return false;
+    if (t == 0 && n == 0) return true;
+    return t == tag && fits(n, min_item);
+  }
+  bool attributes() {
+    uint64_t n;
+    if (!list(0x0C, 12, n)) return false;
+    for (uint64_t i = 0; i < n; ++i) {
+      uint64_t type, nelems;
+      if (!name() || !word(type, 4) || !count(nelems)) return false;
+      static constexpr uint64_t SIZE[12] = {0, 1, 1, 2, 4, 4, 8, 1, 2, 4, 8, 8};
+      if (type < 1 || type > (wide_ ? 11u : 6u)) return false;
+      if (!fits(nelems, SIZE[type]) || !skip((nelems * SIZE[type] + 3) / 4 * 4)) return false;
+    }
+    return true;
+  }
+
+  int fd_;
+  int64_t size_ = 0, pos_ = 0;
+  bool wide_ = false, offset8_ = false;
+};
+
+bool sane_header(const char* path) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return true;  // the open that follows reports it
+  const bool ok = HeaderScan(fd).ok();
+  ::close(fd);
+  return ok;
+}
+
 // One open attempt of the file in directory base (ending in "/").
 int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
   TextBuf path;
@@ -149,6 +254,7 @@ int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
   if (!server_mode()) {
     path.add({VORANCOM1.FILE_SUFFIX, 11}).rtrim();
     if (path.overflow()) return NC_EINVAL;
+    if (!sane_header(path.c_str())) return NC_ENOTNC;
     return voran::fc_open(path.c_str(), ncid);
   }
   path.add(".gz");
@@ -157,7 +263,7 @@ int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
   if (path.overflow() || work.overflow()) return NC_EINVAL;
   int rc = unpack(path.c_str(), work);
   if (rc != 0) return rc;
-  rc = voran::fc_open(work.c_str(), ncid);
+  rc = sane_header(work.c_str()) ? voran::fc_open(work.c_str(), ncid) : NC_ENOTNC;
   if (rc != NC_NOERR) ::unlink(work.c_str());
   return rc;
 }
