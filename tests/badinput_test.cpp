@@ -236,7 +236,7 @@ TEST_F(BadInput, BadVariableTablesGiveTheirStatus) {
   EXPECT_EQ(with_table("sfctbl.txt", good + "  8   METAR                f             temperature                 7\n"), MST_BAD_TABLE);
   EXPECT_EQ(with_table("sfctbl.txt", good + "  8   METAR                f             temperature                 *\n"), MST_BAD_TABLE);
   // A NUL byte makes the line unreadable.
-  EXPECT_EQ(with_table("sfctbl.txt", good + std::string("  8   METAR   \0            f             temperature                 3\n", 72)), MST_BAD_FILE);
+  EXPECT_EQ(with_table("sfctbl.txt", good + std::string("  8   METAR   \0            f             temperature                 3\n", 71)), MST_BAD_FILE);
   // Negative codes and character lengths are not codes.
   EXPECT_NE(with_table("sfctbl.txt", good + " -8   METAR                f             temperature                 3\n"), 0);
   // Characters beyond column 70 are not read, however many.
