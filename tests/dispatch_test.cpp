@@ -619,3 +619,49 @@ data:
 }
 
 }  // namespace
+
+TEST_F(Dispatch, VariablesOfAnotherShapeAndOverflowingUnits) {
+  // A value read for one level per record that the file stores with two,
+  // or with QC companions of two per record, would put values on the wrong
+  // stations: the read fails instead. A unit change that overflows gives no
+  // value.
+  ASSERT_TRUE(testutil::ncgen(R"(netcdf odd {
+dimensions:
+  recNum = UNLIMITED ;
+  two = 2 ;
+variables:
+  float temperature(recNum, two) ;
+  float relHumidity(recNum) ;
+  float relHumidityQCA(recNum, two) ;
+  float relHumidityQCR(recNum) ;
+  char relHumidityDD(recNum, two) ;
+  float gust(recNum) ;
+data:
+  temperature = 280, 281, 290, 291 ;
+  relHumidity = 50, 60 ;
+  relHumidityQCA = 1, 1, 1, 1 ;
+  relHumidityQCR = 0, 0 ;
+  relHumidityDD = "VV", "VV" ;
+  gust = 1e37, 3 ;
+}
+)", *dir_ + "/odd.nc"));
+  set_var(158, 4, "temperature");
+  set_var(201, 4, "relHumidity", 'f', 'Q');
+  set_var(6, 3, "gust");
+  const int32_t m = open("odd.nc", 4);
+  station(m, 1);
+  station(m, 2);
+  Out o = get("T");
+  EXPECT_EQ(o.status, MST_NETCDF);
+  EXPECT_EQ(o.nsta, 0);
+  o = get("RHX");
+  EXPECT_EQ(o.status, MST_NETCDF);
+
+  const int32_t s = open("odd.nc", 3);
+  station(s, 1);
+  station(s, 2);
+  o = get("GUST");
+  ASSERT_EQ(o.status, MST_OK);
+  EXPECT_EQ(o.obs[2], 999999.0f);  // 1e37 hPa in Pa is beyond a float
+  EXPECT_EQ(o.obs[3], 300.0f);
+}

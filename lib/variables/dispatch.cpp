@@ -99,8 +99,9 @@ void correct(int32_t code, int32_t dset, int32_t n, float* val) {
   }
   for (const Scale& s : SCALES) {
     if (s.dset != dset || s.code != code) continue;
+    // A value too large for the unit change is no value.
     for (int32_t i = 0; i < n; ++i)
-      if (val[i] != RMISS) val[i] *= s.factor;
+      if (val[i] != RMISS) val[i] = std::isfinite(val[i] * s.factor) ? val[i] * s.factor : RMISS;
   }
 }
 
@@ -133,7 +134,7 @@ char VCT;
 void read_direct(int32_t code, int32_t dset, int32_t slot, int32_t nlevf, int32_t& status) {
   VORANTMP3_t& s = VORANTMP3;
   const int32_t n = SFCSTRN.FILE_NREC[slot - 1] * nlevf;
-  read_values(code, dset, slot, s.TMPVAL, status);
+  read_values(code, dset, slot, s.TMPVAL, status, nlevf);
   if (status != MST_OK && status != MST_NOT_IN_DATABASE) return;
   bool has_qc = false;
   read_qc(code, dset, slot, nlevf, s.TMPQCD, s.TMPQCA, s.TMPQCR, has_qc, status);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include <netcdf.h>
+
 #include "variables/variables.h"
 
 namespace voran {
@@ -13,6 +15,39 @@ namespace {
 char DDBUF[NSCRATCH * 2];
 
 int32_t nrec_of(int32_t slot) { return SFCSTRN.FILE_NREC[slot - 1]; }
+
+// A variable read for nval values per record must hold exactly that many
+// after its record dimension; otherwise every value would land on the wrong
+// station. An absent variable passes (its read answers 1005); a variable of
+// another shape fails the read with 2001.
+bool shape_ok(std::string_view name, int32_t slot, int32_t nval, int32_t& status) {
+  char cname[NC_MAX_NAME + 1];
+  if (name.empty() || name.size() > NC_MAX_NAME) return true;
+  std::memcpy(cname, name.data(), name.size());
+  cname[name.size()] = '\0';
+  const int ncid = SFCSTRN.FILE_NCID[slot - 1];
+  int varid = -1, ndims = 0;
+  if (nc_inq_varid(ncid, cname, &varid) != NC_NOERR) return true;
+  int dims[NC_MAX_VAR_DIMS];
+  if (nc_inq_varndims(ncid, varid, &ndims) != NC_NOERR || ndims < 1 || ndims > NC_MAX_VAR_DIMS ||
+      nc_inq_vardimid(ncid, varid, dims) != NC_NOERR)
+    return true;  // the reader reports what is wrong with it
+  int64_t per = 1;
+  for (int d = 1; d < ndims; ++d) {
+    size_t len = 0;
+    if (nc_inq_dimlen(ncid, dims[d], &len) != NC_NOERR) return true;
+    per *= static_cast<int64_t>(len);
+    if (per > NSCRATCH) break;
+  }
+  if (per == nval) return true;
+  status = MST_NETCDF;
+  constexpr std::string_view text = "MGTNUM: BAD VARIABLE SHAPE - ";
+  char msg[text.size() + NC_MAX_NAME];
+  std::memcpy(msg, text.data(), text.size());
+  std::memcpy(msg + text.size(), name.data(), name.size());
+  MERROR({msg, text.size() + name.size()});
+  return false;
+}
 }  // namespace
 
 std::string_view varname(int32_t code, int32_t dset) {
@@ -27,18 +62,21 @@ char qcletter(int32_t code, int32_t dset) {
   return VARTBL.QCFLAG[code - 1][dset - 1];
 }
 
-void read_named(std::string_view name, int32_t slot, float* val, int32_t& status) {
+void read_named(std::string_view name, int32_t slot, float* val, int32_t& status,
+                int32_t nval) {
+  if (!shape_ok(name, slot, nval, status)) return;
   MGTNUM(name, SFCSTRN.FILE_NCID[slot - 1], SFCSTRN.FILE_RECDIM[slot - 1], 1, nrec_of(slot),
          RMISS, val, status);
 }
 
-void read_values(int32_t code, int32_t dset, int32_t slot, float* val, int32_t& status) {
+void read_values(int32_t code, int32_t dset, int32_t slot, float* val, int32_t& status,
+                 int32_t nval) {
   std::string_view name = varname(code, dset);
   if (name.empty()) {
     status = MST_NOT_IN_DATABASE;
     return;
   }
-  read_named(name, slot, val, status);
+  read_named(name, slot, val, status, nval);
 }
 
 void fill_missing(int32_t n, float* val, char* qcd, float* qca, float* qcr) {
@@ -62,6 +100,7 @@ void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd,
   int32_t recdim = SFCSTRN.FILE_RECDIM[slot - 1];
 
   std::memcpy(buf + len, "QCA", 3);
+  if (!shape_ok({buf, len + 3}, slot, nval, status)) return;
   MGTNUM({buf, len + 3}, ncid, recdim, 1, nrec_of(slot), RMISS, qca, status);
   if (status == MST_NOT_IN_DATABASE) {
     fill_missing(n, nullptr, qcd, qca, qcr);
@@ -70,6 +109,7 @@ void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd,
   }
   if (status != MST_OK) return;
   std::memcpy(buf + len, "QCR", 3);
+  if (!shape_ok({buf, len + 3}, slot, nval, status)) return;
   MGTNUM({buf, len + 3}, ncid, recdim, 1, nrec_of(slot), RMISS, qcr, status);
   if (status != MST_OK) return;
   std::memcpy(buf + len, "DD", 2);

@@ -37,9 +37,12 @@ std::string_view varname(int32_t code, int32_t dset);
 char qcletter(int32_t code, int32_t dset);
 // Values of code for every record of the file in slot (1..40), missing 999999.0.
 // 1005 when the network's table or the file lacks the variable.
-void read_values(int32_t code, int32_t dset, int32_t slot, float* val, int32_t& status);
+// nval values per record are expected; a variable of another shape gives 2001.
+void read_values(int32_t code, int32_t dset, int32_t slot, float* val, int32_t& status,
+                 int32_t nval = 1);
 // The same for a fixed NetCDF name.
-void read_named(std::string_view name, int32_t slot, float* val, int32_t& status);
+void read_named(std::string_view name, int32_t slot, float* val, int32_t& status,
+                int32_t nval = 1);
 // QC companions of code: with QC letter "Q", name+"QCA", name+"QCR" and the
 // first character per value of name+"DD". When the letter is blank or the
 // file has no "QCA" variable, every value gets "Z" and masks 0, has_qc is
