@@ -34,10 +34,10 @@ class FileCacheTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = testutil::make_tmpdir();
-    voran::fc_set_limits(std::size_t{2} << 30, std::size_t{1} << 30);
+    voran::fc_set_limits(std::size_t{1} << 30, std::size_t{512} << 20);
   }
   void TearDown() override {
-    voran::fc_set_limits(std::size_t{2} << 30, std::size_t{1} << 30);
+    voran::fc_set_limits(std::size_t{1} << 30, std::size_t{512} << 20);
     std::filesystem::remove_all(dir_);
   }
   std::string make(const std::string& name, int tag) {
@@ -480,4 +480,42 @@ TEST_F(FileCacheTest, Cdf5FileReadsThroughNetCDF) {
   EXPECT_EQ(voran::fc_stats().layouts, before.layouts);
   expect_reads_like_netcdf(p, id);
   voran::fc_close(id);
+}
+
+// Kept values of a closed file are given back when the region runs full,
+// and the values of the files still open stay right.
+TEST_F(FileCacheTest, FullRegionGivesBackValuesOfClosedFiles) {
+  std::string a = make("a", 1), b = make("b", 2);
+  voran::fc_set_limits(std::size_t{1} << 30, 64);  // room for four 16-byte reads
+  int ida = -1, idb = -1;
+  ASSERT_EQ(voran::fc_open(a.c_str(), ida), NC_NOERR);
+  ASSERT_EQ(voran::fc_open(b.c_str(), idb), NC_NOERR);
+  auto read_int = [](int id, const char* name, std::vector<int32_t>& out) {
+    int v = -1;
+    ASSERT_EQ(nc_inq_varid(id, name, &v), NC_NOERR);
+    size_t s0 = 0, c4 = 4;
+    out.assign(4, -7);
+    ASSERT_EQ(voran::fc_get_vara(id, v, 1, &s0, &c4, 4, out.data()), NC_NOERR);
+  };
+  std::vector<int32_t> q;
+  EXPECT_EQ(temps(ida), reference_temps(a));
+  read_int(ida, "qca", q);
+  EXPECT_EQ(temps(idb), reference_temps(b));
+  read_int(idb, "qca", q);
+  EXPECT_EQ(voran::fc_stats().kept_bytes, 64u);
+  ASSERT_EQ(voran::fc_close(ida), NC_NOERR);
+  EXPECT_EQ(voran::fc_stats().kept_bytes, 32u);
+  // Does not fit behind the dead values: the region is compacted first.
+  int vs = -1;
+  ASSERT_EQ(nc_inq_varid(idb, "s", &vs), NC_NOERR);
+  size_t s0 = 0, c4 = 4;
+  int16_t sv[4];
+  ASSERT_EQ(voran::fc_get_vara(idb, vs, 1, &s0, &c4, 2, sv), NC_NOERR);
+  EXPECT_EQ(voran::fc_stats().kept_bytes, 40u);
+  auto before = voran::fc_stats();
+  EXPECT_EQ(temps(idb), reference_temps(b));
+  read_int(idb, "qca", q);
+  EXPECT_EQ(q, (std::vector<int32_t>{2, 6, 62, 126}));
+  EXPECT_EQ(voran::fc_stats().hits, before.hits + 2);
+  voran::fc_close(idb);
 }

@@ -24,8 +24,8 @@ constexpr int KEEP_DIMS = 4;     // reads of variables with more dimensions are 
 constexpr std::size_t KEEP_RESERVE = std::size_t{4} << 30;  // address space, never all touched
 constexpr std::size_t BIG_HINT = 64 * MIB;  // read buffer of a file opened from disk
 
-std::size_t IMAGE_LIMIT = std::size_t{2} << 30;
-std::size_t KEEP_LIMIT = std::size_t{1} << 30;
+std::size_t IMAGE_LIMIT = std::size_t{1} << 30;
+std::size_t KEEP_LIMIT = std::size_t{512} << 20;
 
 // An image buffer: capacity mapped once and reused by later files.
 struct Image {
@@ -97,6 +97,23 @@ void drop_kept(int ncid) {
       KEPT_LIVE -= KEPT[k].bytes;
     }
   }
+}
+
+// Drop the dead entries and move the live values to the front of the region.
+void compact() {
+  int out = 0;
+  std::size_t used = 0;
+  for (int k = 0; k < NKEPT_USED; ++k) {
+    Kept e = KEPT[k];
+    if (e.ncid < 0) continue;
+    const std::size_t off = (used + 15) / 16 * 16;
+    if (e.bytes > 0 && off != e.off) std::memmove(ARENA + off, ARENA + e.off, e.bytes);
+    e.off = off;
+    used = off + e.bytes;
+    KEPT[out++] = e;
+  }
+  NKEPT_USED = out;
+  ARENA_USED = used;
 }
 
 // Forget a file (closed through fc_close, or found closed behind our back).
@@ -566,7 +583,7 @@ int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_
     ++STATS.reads;
     rc = nc_get_vara(ncid, varid, start, count, dest);
   }
-  if (rc != NC_NOERR || !keepable || NKEPT_USED >= NKEPT) return rc;
+  if (rc != NC_NOERR || !keepable) return rc;
   if (ARENA == nullptr && !ARENA_FAILED) {
     void* p = mmap(nullptr, KEEP_RESERVE, PROT_READ | PROT_WRITE,
                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -576,9 +593,13 @@ int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_
       ARENA = static_cast<unsigned char*>(p);
     }
   }
-  const std::size_t off = (ARENA_USED + 15) / 16 * 16;
   const std::size_t limit = KEEP_LIMIT < KEEP_RESERVE ? KEEP_LIMIT : KEEP_RESERVE;
-  if (ARENA == nullptr || off > limit || n > limit - off) return rc;
+  if (ARENA == nullptr || n > limit) return rc;
+  // Values of files closed while others stay open are given back when the
+  // region runs full: the live ones move down, in order.
+  if (ARENA_USED + 15 > limit || n > limit - (ARENA_USED + 15) || NKEPT_USED >= NKEPT) compact();
+  const std::size_t off = (ARENA_USED + 15) / 16 * 16;
+  if (off > limit || n > limit - off || NKEPT_USED >= NKEPT) return rc;
   Kept& e = KEPT[NKEPT_USED++];
   e.ncid = ncid;
   e.varid = varid;

@@ -49,7 +49,7 @@ struct FcStats {
 };
 FcStats fc_stats();
 
-// Limits of the two regions, in bytes (defaults: 2 GiB of images, 1 GiB of
+// Limits of the two regions, in bytes (defaults: 1 GiB of images, 512 MiB of
 // kept values). A file larger than what is left is opened from disk; a read
 // that does not fit is not kept. Takes effect for later opens and reads.
 void fc_set_limits(std::size_t image_limit, std::size_t keep_limit);
