@@ -57,41 +57,32 @@ bool TRACING = false;
 std::set<std::pair<int, int>> TRACE;  // (ncid, varid)
 void note_read(int ncid, int varid) { TRACE.insert({ncid, varid}); }
 
-template <class Fn>
-Fn real_fn(const char* name) {
-  void* p = dlsym(RTLD_NEXT, name);
-  if (p == nullptr) {
+// NetCDF's own function of that name: each T (the buffer type) has its own.
+template <class T>
+int traced(const char* name, int ncid, int varid, const size_t* s, const size_t* c, T* ip) {
+  using Fn = int (*)(int, int, const size_t*, const size_t*, T*);
+  static Fn fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+  if (fn == nullptr) {
     std::fprintf(stderr, "voran_bench: %s not found\n", name);
     std::abort();
   }
-  return reinterpret_cast<Fn>(p);
+  if (TRACING) TRACE.insert({ncid, varid});
+  return fn(ncid, varid, s, c, ip);
 }
 }  // namespace
 
 extern "C" {
 int nc_get_vara(int ncid, int varid, const size_t* s, const size_t* c, void* ip) {
-  using Fn = int (*)(int, int, const size_t*, const size_t*, void*);
-  static Fn fn = real_fn<Fn>("nc_get_vara");
-  if (TRACING) TRACE.insert({ncid, varid});
-  return fn(ncid, varid, s, c, ip);
+  return traced("nc_get_vara", ncid, varid, s, c, ip);
 }
 int nc_get_vara_text(int ncid, int varid, const size_t* s, const size_t* c, char* ip) {
-  using Fn = int (*)(int, int, const size_t*, const size_t*, char*);
-  static Fn fn = real_fn<Fn>("nc_get_vara_text");
-  if (TRACING) TRACE.insert({ncid, varid});
-  return fn(ncid, varid, s, c, ip);
+  return traced("nc_get_vara_text", ncid, varid, s, c, ip);
 }
 int nc_get_vara_float(int ncid, int varid, const size_t* s, const size_t* c, float* ip) {
-  using Fn = int (*)(int, int, const size_t*, const size_t*, float*);
-  static Fn fn = real_fn<Fn>("nc_get_vara_float");
-  if (TRACING) TRACE.insert({ncid, varid});
-  return fn(ncid, varid, s, c, ip);
+  return traced("nc_get_vara_float", ncid, varid, s, c, ip);
 }
 int nc_get_vara_double(int ncid, int varid, const size_t* s, const size_t* c, double* ip) {
-  using Fn = int (*)(int, int, const size_t*, const size_t*, double*);
-  static Fn fn = real_fn<Fn>("nc_get_vara_double");
-  if (TRACING) TRACE.insert({ncid, varid});
-  return fn(ncid, varid, s, c, ip);
+  return traced("nc_get_vara_double", ncid, varid, s, c, ip);
 }
 }
 

@@ -57,6 +57,18 @@ std::vector<float> temps(int ncid) {
   return out;
 }
 
+// A file of another format (ncgen writes classic ones) with four temperatures.
+const float TEMPS[4] = {5.5f, 6.5f, 7.5f, 8.5f};
+bool write_temperatures(const std::string& path, int format) {
+  int w = -1, dim = -1, var = -1;
+  size_t st = 0, ct = 4;
+  return nc_create(path.c_str(), format | NC_CLOBBER, &w) == NC_NOERR &&
+         nc_def_dim(w, "recNum", NC_UNLIMITED, &dim) == NC_NOERR &&
+         nc_def_var(w, "temperature", NC_FLOAT, 1, &dim, &var) == NC_NOERR &&
+         nc_enddef(w) == NC_NOERR && nc_put_vara_float(w, var, &st, &ct, TEMPS) == NC_NOERR &&
+         nc_close(w) == NC_NOERR;
+}
+
 std::vector<float> reference_temps(const std::string& path) {
   int id = -1;
   EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &id), NC_NOERR);
@@ -204,21 +216,12 @@ TEST_F(FileCacheTest, MissingAndBrokenFilesFailLikeNetCDF) {
 
 TEST_F(FileCacheTest, NetCDF4FileOpensFromDisk) {
   std::string p4 = dir_ + "/h4";
-  // ncgen writes classic by default; build a NetCDF-4 file directly.
-  int w = -1, dim = -1, var = -1;
-  ASSERT_EQ(nc_create(p4.c_str(), NC_NETCDF4 | NC_CLOBBER, &w), NC_NOERR);
-  ASSERT_EQ(nc_def_dim(w, "recNum", NC_UNLIMITED, &dim), NC_NOERR);
-  ASSERT_EQ(nc_def_var(w, "temperature", NC_FLOAT, 1, &dim, &var), NC_NOERR);
-  ASSERT_EQ(nc_enddef(w), NC_NOERR);
-  const float vals[4] = {5.5f, 6.5f, 7.5f, 8.5f};
-  size_t st = 0, ct = 4;
-  ASSERT_EQ(nc_put_vara_float(w, var, &st, &ct, vals), NC_NOERR);
-  ASSERT_EQ(nc_close(w), NC_NOERR);
+  ASSERT_TRUE(write_temperatures(p4, NC_NETCDF4));
   auto before = voran::fc_stats();
   int id = -1;
   ASSERT_EQ(voran::fc_open(p4.c_str(), id), NC_NOERR);
   EXPECT_EQ(voran::fc_stats().direct_opens, before.direct_opens + 1);
-  std::vector<float> expect(vals, vals + 4);
+  std::vector<float> expect(TEMPS, TEMPS + 4);
   EXPECT_EQ(temps(id), expect);
   EXPECT_EQ(temps(id), expect);
   voran::fc_close(id);
@@ -465,15 +468,7 @@ TEST_F(FileCacheTest, CutDataReadsAsNetCDFDoes) {
 // A CDF-5 file is not read through its header here, and still reads right.
 TEST_F(FileCacheTest, Cdf5FileReadsThroughNetCDF) {
   std::string p = dir_ + "/c5";
-  int w = -1, dim = -1, var = -1;
-  ASSERT_EQ(nc_create(p.c_str(), NC_64BIT_DATA | NC_CLOBBER, &w), NC_NOERR);
-  ASSERT_EQ(nc_def_dim(w, "recNum", NC_UNLIMITED, &dim), NC_NOERR);
-  ASSERT_EQ(nc_def_var(w, "temperature", NC_FLOAT, 1, &dim, &var), NC_NOERR);
-  ASSERT_EQ(nc_enddef(w), NC_NOERR);
-  const float vals[4] = {5.5f, 6.5f, 7.5f, 8.5f};
-  size_t st = 0, ct = 4;
-  ASSERT_EQ(nc_put_vara_float(w, var, &st, &ct, vals), NC_NOERR);
-  ASSERT_EQ(nc_close(w), NC_NOERR);
+  ASSERT_TRUE(write_temperatures(p, NC_64BIT_DATA));
   auto before = voran::fc_stats();
   int id = -1;
   ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR);
