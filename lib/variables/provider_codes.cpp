@@ -42,9 +42,31 @@ int32_t next_provider(const char* prov, int32_t len, int32_t k0) {
   }
   return -1;
 }
+
+// Lookups that the station name cannot change (the first provider of the
+// name gives its code itself, or no provider has the name), remembered by
+// the record's provider field while one file is handled: the provider table
+// does not change then, and a file's records come from few providers.
+struct Memo {
+  bool valid;
+  int32_t provw;
+  int32_t which;
+  char prov[NAME11];
+  ProvMatch m;
+};
+constexpr int NMEMO = 64;
+Memo MEMO[NMEMO];
+
+int memo_slot(const char* prov, int32_t provw) {
+  uint32_t h = 2166136261u;
+  for (int32_t i = 0; i < provw; ++i) h = (h ^ static_cast<unsigned char>(prov[i])) * 16777619u;
+  return static_cast<int>(h % NMEMO);
+}
 }  // namespace
 
 int32_t file_records(int32_t dset, int32_t slot, int32_t& status) {
+  // A new file (and possibly a provider table changed since the last one).
+  for (Memo& m : MEMO) m.valid = false;
   if (slot < 1 || slot > NFSLOTS || dset < 1 || dset > NSRC) {
     status = MST_BAD_TABLE;
     return -1;
@@ -95,11 +117,29 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
 }
 
 ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t which) {
+  const bool memo_ok = provw > 0 && provw <= NAME11;
+  Memo* memo = memo_ok ? &MEMO[memo_slot(prov, provw)] : nullptr;
+  if (memo != nullptr && memo->valid && memo->provw == provw && memo->which == which &&
+      std::memcmp(memo->prov, prov, static_cast<std::size_t>(provw)) == 0)
+    return memo->m;
+  auto remember = [&](ProvMatch m) {
+    if (memo != nullptr) {
+      memo->valid = true;
+      memo->provw = provw;
+      memo->which = which;
+      std::memcpy(memo->prov, prov, static_cast<std::size_t>(provw));
+      memo->m = m;
+    }
+    return m;
+  };
   int32_t len = M_LSTCHR(std::string_view(prov, static_cast<std::size_t>(provw)), provw);
-  for (int32_t k = next_provider(prov, len, 0); k >= 0; k = next_provider(prov, len, k + 1)) {
+  int32_t first = next_provider(prov, len, 0);
+  if (first < 0) return remember({false, false, 0, 0});
+  for (int32_t k = first; k >= 0; k = next_provider(prov, len, k + 1)) {
     if (PROVTBL.SUBSRC_CODE3[0][k] == 0) {
       int32_t code = which == 1 ? PROVTBL.SUBSRC_CODE1[0][k] : PROVTBL.SUBSRC_CODE2[0][k];
-      return {true, true, k + 1, code};
+      ProvMatch m{true, true, k + 1, code};
+      return k == first ? remember(m) : m;
     }
     // Codes given per station: the station name picks the subtype.
     int32_t slen = station ? M_LSTCHR(std::string_view(station, NAME11), NAME11) : 0;
