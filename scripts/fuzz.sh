@@ -59,7 +59,11 @@ for t in "${targets[@]}"; do
   echo "== $t: $secs s"
   mkdir -p "$corp/corpus-$t"
   rc=0
-  nice -n 19 "$b/$t" -max_total_time="$secs" -timeout=60 -rss_limit_mb=4096 -malloc_limit_mb=1048576 -max_len=65536 \
+  # The structure-aware target reads its input as a list of changes: let it
+  # use several at once from the start.
+  extra=()
+  [ "$t" = fuzz_ncstruct ] && extra=(-len_control=0)
+  nice -n 19 "$b/$t" "${extra[@]}" -max_total_time="$secs" -timeout=60 -rss_limit_mb=4096 -malloc_limit_mb=1048576 -max_len=65536 \
     -artifact_prefix="$b/findings/$t-" -print_final_stats=1 "$corp/corpus-$t" \
     > "$b/findings/$t.log" 2>&1 || rc=$?
   grep -E '^(stat::|FUZZ CHECK|SUMMARY|Done)|runtime error|ERROR' "$b/findings/$t.log" | tail -20 || true
