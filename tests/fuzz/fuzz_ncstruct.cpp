@@ -52,7 +52,8 @@ void change_type(ncmodel::File& f, ncmodel::Var& v, int t) {
   if (t == v.type) return;
   if (t == NC_CHAR) {
     v.text.clear();
-    for (double x : v.num) v.text += static_cast<char>(static_cast<int>(std::fmod(std::fabs(x), 95.0)) + 32);
+    for (double x : v.num)
+      v.text += std::isfinite(x) ? static_cast<char>(static_cast<int>(std::fmod(std::fabs(x), 95.0)) + 32) : '?';
     v.num.clear();
   } else if (v.type == NC_CHAR) {
     v.num.clear();
