@@ -29,7 +29,6 @@ constexpr Pair PAIRS[] = {
     {149, 150, 173, 174, 0},
     {175, 176, 0, 0, 1},
 };
-constexpr int NPAIRS = sizeof PAIRS / sizeof PAIRS[0];
 
 constexpr int32_t COOP = 5;
 constexpr int32_t CODE_LON = 18;
