@@ -89,6 +89,24 @@ std::size_t KEPT_LIVE = 0;
 
 FcStats STATS;
 void (*TRACE)(int, int) = nullptr;
+int64_t EPOCH = 0;
+
+// Dimension lengths of the open files, asked for once each.
+constexpr int NDIMLENS = 512;
+struct DimLen {
+  int ncid;  // -1: free
+  int dimid;
+  size_t len;
+};
+DimLen DIMLENS[NDIMLENS];
+int NDIMLENS_USED = 0;
+
+void drop_dimlens(int ncid) {
+  int out = 0;
+  for (int k = 0; k < NDIMLENS_USED; ++k)
+    if (DIMLENS[k].ncid != ncid) DIMLENS[out++] = DIMLENS[k];
+  NDIMLENS_USED = out;
+}
 
 void drop_kept(int ncid) {
   for (int k = 0; k < NKEPT_USED; ++k) {
@@ -120,6 +138,7 @@ void compact() {
 void forget(int f) {
   OpenFile& of = FILES[f];
   drop_kept(of.ncid);
+  drop_dimlens(of.ncid);
   if (of.image >= 0) {
     Image& im = IMAGES[of.image];
     STATS.image_bytes -= im.size;
@@ -482,6 +501,7 @@ bool read_from_image(int img, int ncid, int varid, int ndims, const size_t* star
 }  // namespace
 
 int fc_open(const char* path, int& ncid) {
+  ++EPOCH;
   ncid = -1;
   int f = -1;
   for (int k = 0; k < NFILES && f < 0; ++k)
@@ -548,6 +568,7 @@ int fc_open(const char* path, int& ncid) {
 }
 
 int fc_close(int ncid) {
+  ++EPOCH;
   int rc = nc_close(ncid);
   int f = find_file(ncid);
   if (f >= 0) forget(f);
@@ -615,6 +636,21 @@ int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_
   KEPT_LIVE += n;
   return rc;
 }
+
+int fc_inq_dimlen(int ncid, int dimid, size_t& len) {
+  for (int k = 0; k < NDIMLENS_USED; ++k) {
+    if (DIMLENS[k].ncid == ncid && DIMLENS[k].dimid == dimid) {
+      len = DIMLENS[k].len;
+      return NC_NOERR;
+    }
+  }
+  const int rc = nc_inq_dimlen(ncid, dimid, &len);
+  if (rc == NC_NOERR && NDIMLENS_USED < NDIMLENS && find_file(ncid) >= 0)
+    DIMLENS[NDIMLENS_USED++] = {ncid, dimid, len};
+  return rc;
+}
+
+int64_t fc_epoch() { return EPOCH; }
 
 FcStats fc_stats() {
   FcStats s = STATS;

@@ -36,6 +36,16 @@ int fc_close(int ncid);
 int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_t* count,
                 std::size_t elem, void* dest);
 
+// nc_inq_dimlen, remembered for files opened by fc_open: the length of a
+// NetCDF-4 record dimension is found by asking every variable of the file,
+// and the readers ask for it on every read. Files are opened read-only, so
+// a length cannot change while the file stays open.
+int fc_inq_dimlen(int ncid, int dimid, size_t& len);
+
+// Changes with every fc_open and fc_close: something derived from an open
+// file and tagged with its id and this number is still that file's.
+int64_t fc_epoch();
+
 // Counters for tests and the benchmark.
 struct FcStats {
   int64_t images;        // files opened from a memory image

@@ -115,7 +115,7 @@ int32_t locate(const ReaderKind& k, std::string_view name, int32_t ncid, int32_t
   for (int i = 0; i < s.ndims; ++i) {
     size_t dlen = 0;
     // The record dimension may only be the first one.
-    if (nc_inq_dimlen(ncid, s.dimids[i], &dlen) != NC_NOERR || (i > 0 && s.dimids[i] == recdim)) {
+    if (voran::fc_inq_dimlen(ncid, s.dimids[i], dlen) != NC_NOERR || (i > 0 && s.dimids[i] == recdim)) {
       report(k, "BAD NCDINQ - ", true);
       return MST_NETCDF;
     }
@@ -186,11 +186,14 @@ template <class T>
 void convert(const T* src, float* dst, int64_t n, const T* mk, int nm, float missing) {
   if constexpr (std::is_same_v<T, float>) {
     // NaN and infinities are no observations: they would pass every range
-    // check and poison whatever is derived from them.
+    // check and poison whatever is derived from them. Unused marker places
+    // hold NaN, which equals nothing.
+    float m[5];
+    for (int j = 0; j < 5; ++j) m[j] = j < nm ? mk[j] : std::numeric_limits<float>::quiet_NaN();
     for (int64_t i = n - 1; i >= 0; --i) {
       const float v = src[i];
-      bool hit = !std::isfinite(v);
-      for (int j = 0; j < nm; ++j) hit = hit || v == mk[j];
+      const bool hit = !(std::fabs(v) <= std::numeric_limits<float>::max()) | (v == m[0]) |
+                       (v == m[1]) | (v == m[2]) | (v == m[3]) | (v == m[4]);
       dst[i] = hit ? missing : v;
     }
     return;

@@ -143,6 +143,28 @@ void read_direct(int32_t code, int32_t dset, int32_t slot, int32_t nlevf, int32_
   correct(code, dset, n, s.TMPVAL);
 }
 
+// The scatter of a file of one value per record: list entries from 'from'
+// on that name a record of file f get its values. Returns how many got a
+// value.
+int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __restrict obs,
+                 char* __restrict qcd, int32_t* __restrict qca, int32_t* __restrict qcr) {
+  const VORANTMP3_t& s = VORANTMP3;
+  const int32_t* __restrict file = SFCSTRN.STA_FILE;
+  const int32_t* __restrict rec = SFCSTRN.STA_REC;
+  int32_t got = 0;
+  for (int32_t j = from; j < count; ++j) {
+    const int32_t r = rec[j];
+    if (file[j] != f || r < 1 || r > nrec) continue;
+    const float v = s.TMPVAL[r - 1];
+    obs[j] = v;
+    qcd[j] = s.TMPQCD[r - 1];
+    qca[j] = mask_of(s.TMPQCA[r - 1]);
+    qcr[j] = mask_of(s.TMPQCR[r - 1]);
+    got += v != RMISS;
+  }
+  return got;
+}
+
 void fail(int32_t& nsta, int32_t& nobs) {
   nsta = 0;
   nobs = 0;
@@ -179,13 +201,11 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
   }
   nsta = count;
   nobs = 0;
-  const int64_t nout = static_cast<int64_t>(nlev) * count;
-  for (int64_t e = 0; e < nout; ++e) {
-    obs[e] = RMISS;
-    qcd[e] = 'Z';
-    qca[e] = 0;
-    qcr[e] = 0;
-  }
+  const auto nout = static_cast<std::size_t>(nlev) * static_cast<std::size_t>(count);
+  std::fill_n(obs, nout, RMISS);
+  std::memset(qcd, 'Z', nout);
+  std::fill_n(qca, nout, 0);
+  std::fill_n(qcr, nout, 0);
   std::memset(PROC_FILE, 0, sizeof PROC_FILE);
 
   VORANTMP3_t& s = VORANTMP3;
@@ -238,6 +258,10 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
 
     // Every later list entry of this file, in list order; two entries may
     // name the same record and both get its values.
+    if (nlevf == 1 && nlev == 1) {
+      nsd += scatter1(f, nrec, i, count, obs, qcd, qca, qcr);
+      continue;
+    }
     for (int32_t j = i; j < count; ++j) {
       if (SFCSTRN.STA_FILE[j] != f) continue;
       const int32_t r = SFCSTRN.STA_REC[j];

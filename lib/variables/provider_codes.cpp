@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/filecache.h"
 #include "variables/variables.h"
 
 namespace voran {
@@ -43,30 +44,95 @@ int32_t next_provider(const char* prov, int32_t len, int32_t k0) {
   return -1;
 }
 
-// Lookups that the station name cannot change (the first provider of the
-// name gives its code itself, or no provider has the name), remembered by
-// the record's provider field while one file is handled: the provider table
-// does not change then, and a file's records come from few providers.
+// What a provider name gives, remembered by the record's provider field
+// while one file is handled (the provider table does not change then, and a
+// file's records come from few providers): its first entry, whether that
+// entry gives the code itself, and the first later entry of the name that
+// does (asked when no station subtype matches).
 struct Memo {
   bool valid;
   int32_t provw;
   int32_t which;
   char prov[NAME11];
-  ProvMatch m;
+  int32_t first;     // -1: no entry of the name
+  int32_t fallback;  // -1: none
 };
 constexpr int NMEMO = 64;
 Memo MEMO[NMEMO];
 
-int memo_slot(const char* prov, int32_t provw) {
+uint32_t fnv(const char* p, int32_t n, bool nul_blank) {
   uint32_t h = 2166136261u;
-  for (int32_t i = 0; i < provw; ++i) h = (h ^ static_cast<unsigned char>(prov[i])) * 16777619u;
-  return static_cast<int>(h % NMEMO);
+  for (int32_t i = 0; i < n; ++i) {
+    char c = p[i];
+    if (nul_blank && c == '\0') c = ' ';
+    h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  }
+  return h;
+}
+
+int memo_slot(const char* prov, int32_t provw) {
+  return static_cast<int>(fnv(prov, provw, false) % NMEMO);
+}
+
+// Station subtypes by name: an open-addressing index of the subtype table,
+// built for each file; the first entry of a name wins, as a scan would.
+constexpr int NSUBINDEX = 512;  // a power of two above twice the table size
+int16_t SUBINDEX[NSUBINDEX];    // subtype entry + 1, 0: empty
+
+void index_subtypes() {
+  std::memset(SUBINDEX, 0, sizeof SUBINDEX);
+  for (int32_t m = 0; m < subtype_count(); ++m) {
+    const int32_t len = PROVTBL.SUBTYPE_NAMLEN[0][m];
+    if (len < 1 || len > NAME11) continue;  // matches no station name
+    const char* name = PROVTBL.SUBTYPE_NAME[0][m];
+    uint32_t h = fnv(name, len, true) & (NSUBINDEX - 1);
+    bool taken = false;
+    for (; SUBINDEX[h] != 0; h = (h + 1) & (NSUBINDEX - 1)) {
+      const int32_t o = SUBINDEX[h] - 1;
+      if (PROVTBL.SUBTYPE_NAMLEN[0][o] == len && same(name, PROVTBL.SUBTYPE_NAME[0][o], len)) {
+        taken = true;
+        break;
+      }
+    }
+    if (!taken) SUBINDEX[h] = static_cast<int16_t>(m + 1);
+  }
+}
+
+// First subtype entry named like the station (significant length slen), -1.
+int32_t find_subtype(const char* station, int32_t slen) {
+  for (uint32_t h = fnv(station, slen, true) & (NSUBINDEX - 1); SUBINDEX[h] != 0;
+       h = (h + 1) & (NSUBINDEX - 1)) {
+    const int32_t m = SUBINDEX[h] - 1;
+    if (PROVTBL.SUBTYPE_NAMLEN[0][m] == slen && same(station, PROVTBL.SUBTYPE_NAME[0][m], slen))
+      return m;
+  }
+  return -1;
+}
+
+// Per-record names already in REC_PROVIDER / REC_STATION: the variable and
+// the open file they were read from. Files stay unchanged while open, so
+// the same names asked for again are not read again.
+struct NamesTag {
+  bool valid;
+  int32_t ncid;
+  int64_t epoch;
+  int32_t nrec;
+  std::size_t len;
+  char name[NC_MAX_NAME + 1];
+};
+NamesTag TAGS[2];
+
+NamesTag* tag_of(const char* out) {
+  if (out == REC_PROVIDER) return &TAGS[0];
+  if (out == REC_STATION) return &TAGS[1];
+  return nullptr;
 }
 }  // namespace
 
 int32_t file_records(int32_t dset, int32_t slot, int32_t& status) {
   // A new file (and possibly a provider table changed since the last one).
   for (Memo& m : MEMO) m.valid = false;
+  index_subtypes();
   if (slot < 1 || slot > NFSLOTS || dset < 1 || dset > NSRC) {
     status = MST_BAD_TABLE;
     return -1;
@@ -84,11 +150,23 @@ bool file_has(int32_t slot, std::string_view name) {
   return nc_inq_varid(SFCSTRN.FILE_NCID[slot - 1], buf, &varid) == NC_NOERR;
 }
 
+void fill_names11(char* out, int32_t n, std::string_view text) {
+  if (NamesTag* tag = tag_of(out)) tag->valid = false;
+  for (int32_t i = 0; i < n; ++i) fset(out + int64_t{i} * NAME11, NAME11, text);
+}
+
 void read_names11(std::string_view name, int32_t slot, char* out, int32_t& status) {
   status = MST_OK;
   int32_t ncid = SFCSTRN.FILE_NCID[slot - 1];
   int32_t recdim = SFCSTRN.FILE_RECDIM[slot - 1];
   int32_t nrec = std::clamp<int32_t>(SFCSTRN.FILE_NREC[slot - 1], 0, MAXREPORTS);
+  NamesTag* tag = tag_of(out);
+  const int64_t epoch = fc_epoch();
+  if (tag != nullptr && tag->valid && tag->ncid == ncid && tag->epoch == epoch &&
+      tag->nrec == nrec && name.size() == tag->len &&
+      std::memcmp(name.data(), tag->name, tag->len) == 0)
+    return;
+  if (tag != nullptr) tag->valid = false;
   if (nrec == 0) return;
   // The first record tells the string width; the rest follows in pieces.
   int32_t nchar = -1;
@@ -97,60 +175,76 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
   if (nchar < 0) {
     // Not a per-record variable: no names.
     std::memset(out, ' ', static_cast<std::size_t>(nrec) * NAME11);
-    return;
-  }
-  keep11(PIECEBUF, nchar, out);
-  int32_t per = nchar > 0 ? static_cast<int32_t>(std::min<int64_t>(PIECE / nchar, nrec)) : nrec;
-  for (int32_t r = 2; r <= nrec; r += per) {
-    int32_t cnt = std::min(per, nrec - r + 1);
-    int32_t nc = nchar;
-    MGTCHR(name, ncid, recdim, r, cnt, PIECEBUF, PIECE, nc, status);
-    if (status != MST_OK) return;
-    if (nc != nchar) {
-      status = MST_BAD_FILE;
-      return;
+  } else {
+    keep11(PIECEBUF, nchar, out);
+    int32_t per = nchar > 0 ? static_cast<int32_t>(std::min<int64_t>(PIECE / nchar, nrec)) : nrec;
+    for (int32_t r = 2; r <= nrec; r += per) {
+      int32_t cnt = std::min(per, nrec - r + 1);
+      int32_t nc = nchar;
+      MGTCHR(name, ncid, recdim, r, cnt, PIECEBUF, PIECE, nc, status);
+      if (status != MST_OK) return;
+      if (nc != nchar) {
+        status = MST_BAD_FILE;
+        return;
+      }
+      for (int32_t i = 0; i < cnt; ++i)
+        keep11(PIECEBUF + static_cast<int64_t>(i) * nchar, nchar,
+               out + static_cast<int64_t>(r - 1 + i) * NAME11);
     }
-    for (int32_t i = 0; i < cnt; ++i)
-      keep11(PIECEBUF + static_cast<int64_t>(i) * nchar, nchar,
-             out + static_cast<int64_t>(r - 1 + i) * NAME11);
+  }
+  if (tag != nullptr && name.size() <= NC_MAX_NAME) {
+    tag->ncid = ncid;
+    tag->epoch = epoch;
+    tag->nrec = nrec;
+    tag->len = name.size();
+    std::memcpy(tag->name, name.data(), name.size());
+    tag->valid = true;
   }
 }
 
 ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t which) {
   const bool memo_ok = provw > 0 && provw <= NAME11;
-  Memo* memo = memo_ok ? &MEMO[memo_slot(prov, provw)] : nullptr;
-  if (memo != nullptr && memo->valid && memo->provw == provw && memo->which == which &&
-      std::memcmp(memo->prov, prov, static_cast<std::size_t>(provw)) == 0)
-    return memo->m;
-  auto remember = [&](ProvMatch m) {
-    if (memo != nullptr) {
+  Memo scratch{};
+  Memo* memo = memo_ok ? &MEMO[memo_slot(prov, provw)] : &scratch;
+  if (!(memo_ok && memo->valid && memo->provw == provw && memo->which == which &&
+        std::memcmp(memo->prov, prov, static_cast<std::size_t>(provw)) == 0)) {
+    int32_t len = M_LSTCHR(std::string_view(prov, static_cast<std::size_t>(std::max(provw, 0))),
+                           provw);
+    memo->first = next_provider(prov, len, 0);
+    memo->fallback = -1;
+    if (memo->first >= 0 && PROVTBL.SUBSRC_CODE3[0][memo->first] != 0) {
+      for (int32_t k = next_provider(prov, len, memo->first + 1); k >= 0;
+           k = next_provider(prov, len, k + 1)) {
+        if (PROVTBL.SUBSRC_CODE3[0][k] == 0) {
+          memo->fallback = k;
+          break;
+        }
+      }
+    }
+    if (memo_ok) {
       memo->valid = true;
       memo->provw = provw;
       memo->which = which;
       std::memcpy(memo->prov, prov, static_cast<std::size_t>(provw));
-      memo->m = m;
-    }
-    return m;
-  };
-  int32_t len = M_LSTCHR(std::string_view(prov, static_cast<std::size_t>(provw)), provw);
-  int32_t first = next_provider(prov, len, 0);
-  if (first < 0) return remember({false, false, 0, 0});
-  for (int32_t k = first; k >= 0; k = next_provider(prov, len, k + 1)) {
-    if (PROVTBL.SUBSRC_CODE3[0][k] == 0) {
-      int32_t code = which == 1 ? PROVTBL.SUBSRC_CODE1[0][k] : PROVTBL.SUBSRC_CODE2[0][k];
-      ProvMatch m{true, true, k + 1, code};
-      return k == first ? remember(m) : m;
-    }
-    // Codes given per station: the station name picks the subtype.
-    int32_t slen = station ? M_LSTCHR(std::string_view(station, NAME11), NAME11) : 0;
-    if (slen == 0) return {false, false, 0, 0};
-    for (int32_t m = 0; m < subtype_count(); ++m) {
-      if (PROVTBL.SUBTYPE_NAMLEN[0][m] == slen && same(station, PROVTBL.SUBTYPE_NAME[0][m], slen)) {
-        int32_t code = which == 1 ? PROVTBL.SUBTYPE_CODE1[0][m] : PROVTBL.SUBTYPE_CODE2[0][m];
-        return {true, false, k + 1, code};
-      }
     }
   }
+  auto own = [which](int32_t k, bool direct) {
+    int32_t code = which == 1 ? PROVTBL.SUBSRC_CODE1[0][k] : PROVTBL.SUBSRC_CODE2[0][k];
+    return ProvMatch{true, direct, k + 1, code};
+  };
+  const int32_t first = memo->first;
+  if (first < 0) return {false, false, 0, 0};
+  if (PROVTBL.SUBSRC_CODE3[0][first] == 0) return own(first, true);
+  // Codes given per station: the station name picks the subtype; a name no
+  // subtype has falls to a later entry of the provider that gives its own.
+  int32_t slen = station ? M_LSTCHR(std::string_view(station, NAME11), NAME11) : 0;
+  if (slen == 0) return {false, false, 0, 0};
+  const int32_t m = find_subtype(station, slen);
+  if (m >= 0) {
+    int32_t code = which == 1 ? PROVTBL.SUBTYPE_CODE1[0][m] : PROVTBL.SUBTYPE_CODE2[0][m];
+    return {true, false, first + 1, code};
+  }
+  if (memo->fallback >= 0) return own(memo->fallback, true);
   return {false, false, 0, 0};
 }
 

@@ -6,6 +6,7 @@
 
 #include <netcdf.h>
 
+#include "core/filecache.h"
 #include "variables/variables.h"
 
 namespace voran {
@@ -35,7 +36,7 @@ bool shape_ok(std::string_view name, int32_t slot, int32_t nval, int32_t& status
   int64_t per = 1;
   for (int d = 1; d < ndims; ++d) {
     size_t len = 0;
-    if (nc_inq_dimlen(ncid, dims[d], &len) != NC_NOERR) return true;
+    if (fc_inq_dimlen(ncid, dims[d], len) != NC_NOERR) return true;
     per *= static_cast<int64_t>(len);
     if (per > NSCRATCH) break;
   }
@@ -80,12 +81,11 @@ void read_values(int32_t code, int32_t dset, int32_t slot, float* val, int32_t& 
 }
 
 void fill_missing(int32_t n, float* val, char* qcd, float* qca, float* qcr) {
-  for (int32_t i = 0; i < n; ++i) {
-    if (val) val[i] = RMISS;
-    if (qcd) qcd[i] = 'Z';
-    if (qca) qca[i] = 0.0f;
-    if (qcr) qcr[i] = 0.0f;
-  }
+  if (n <= 0) return;
+  if (val) std::fill_n(val, n, RMISS);
+  if (qcd) std::memset(qcd, 'Z', static_cast<std::size_t>(n));
+  if (qca) std::fill_n(qca, n, 0.0f);
+  if (qcr) std::fill_n(qcr, n, 0.0f);
 }
 
 void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd, float* qca,
@@ -120,10 +120,17 @@ void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd,
   // values, otherwise the first character of the record for all its values.
   const int32_t nv = std::max(nval, 1);
   const int32_t step = nchar >= nv ? nchar / nv : 0;
-  for (int32_t i = 0; i < n; ++i) {
-    int64_t pos = static_cast<int64_t>(i / nv) * nchar + static_cast<int64_t>(i % nv) * step;
-    char c = (nchar > 0 && pos < static_cast<int64_t>(sizeof DDBUF)) ? DDBUF[pos] : ' ';
-    qcd[i] = (c == '\0') ? ' ' : c;
+  if (nv == 1 && nchar == 1 && n <= static_cast<int32_t>(sizeof DDBUF)) {
+    for (int32_t i = 0; i < n; ++i) qcd[i] = DDBUF[i] == '\0' ? ' ' : DDBUF[i];
+  } else {
+    int64_t rec = 0;
+    for (int32_t i = 0; i < n; ++rec) {
+      for (int32_t k = 0; k < nv && i < n; ++k, ++i) {
+        int64_t pos = rec * nchar + static_cast<int64_t>(k) * step;
+        char c = (nchar > 0 && pos < static_cast<int64_t>(sizeof DDBUF)) ? DDBUF[pos] : ' ';
+        qcd[i] = (c == '\0') ? ' ' : c;
+      }
+    }
   }
   has_qc = true;
 }

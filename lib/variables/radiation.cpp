@@ -52,14 +52,13 @@ void read_names(int32_t dset, int32_t slot, int32_t n, int32_t& status) {
   std::string_view fixed = fixed_provider(dset);
   status = MST_OK;
   if (!fixed.empty() && !voran::file_has(slot, "dataProvider")) {
-    for (int32_t i = 0; i < n; ++i)
-      voran::fset(voran::REC_PROVIDER + int64_t{i} * NAME11, NAME11, fixed);
+    voran::fill_names11(voran::REC_PROVIDER, n, fixed);
   } else {
     voran::read_names11("dataProvider", slot, voran::REC_PROVIDER, status);
     if (status != MST_OK) return;
   }
   if (!fixed.empty() && !voran::file_has(slot, "stationName")) {
-    std::memset(voran::REC_STATION, ' ', static_cast<std::size_t>(n) * NAME11);
+    voran::fill_names11(voran::REC_STATION, n, "");
   } else {
     voran::read_names11("stationName", slot, voran::REC_STATION, status);
   }

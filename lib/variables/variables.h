@@ -68,7 +68,11 @@ extern char REC_STATION[MAXREPORTS * NAME11];
 // keeping the first 11 characters of each (NULs and short strings
 // blank-padded) in out, 11 per record. Reads in pieces, so any string
 // width is accepted.
+// Names asked for again from the same open file are not read again.
 void read_names11(std::string_view name, int32_t slot, char* out, int32_t& status);
+// Fill n entries of out with text (blank-padded): every other writer of
+// REC_PROVIDER and REC_STATION goes through here.
+void fill_names11(char* out, int32_t n, std::string_view text);
 
 // Number of records of the file in slot (1..40) for a derivation on network
 // dset (1..10), within 0..MAXREPORTS; -1 with status 4002 when slot or
