@@ -202,12 +202,15 @@ void convert(const T* src, float* dst, int64_t n, const T* mk, int nm, float mis
     for (int64_t i = n - 1; i >= 0; --i) dst[i] = static_cast<float>(src[i]);
     return;
   }
-  T m[5];
-  for (int j = 0; j < 5; ++j) m[j] = mk[j < nm ? j : 0];
+  // Unused marker places repeat the first marker.
+  const T m0 = mk[0], m1 = mk[nm > 1 ? 1 : 0], m2 = mk[nm > 2 ? 2 : 0], m3 = mk[nm > 3 ? 3 : 0],
+          m4 = mk[nm > 4 ? 4 : 0];
   for (int64_t i = n - 1; i >= 0; --i) {
-    T v = src[i];
-    bool hit = (v == m[0]) | (v == m[1]) | (v == m[2]) | (v == m[3]) | (v == m[4]);
-    dst[i] = hit ? missing : static_cast<float>(v);
+    const T v = src[i];
+    // Converted whatever the value (a conversion made only for non-markers
+    // may not be vectorised, as it could raise a floating-point flag).
+    dst[i] = static_cast<float>(v);
+    if ((v == m0) | (v == m1) | (v == m2) | (v == m3) | (v == m4)) dst[i] = missing;
   }
 }
 

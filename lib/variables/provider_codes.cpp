@@ -44,22 +44,6 @@ int32_t next_provider(const char* prov, int32_t len, int32_t k0) {
   return -1;
 }
 
-// What a provider name gives, remembered by the record's provider field
-// while one file is handled (the provider table does not change then, and a
-// file's records come from few providers): its first entry, whether that
-// entry gives the code itself, and the first later entry of the name that
-// does (asked when no station subtype matches).
-struct Memo {
-  bool valid;
-  int32_t provw;
-  int32_t which;
-  char prov[NAME11];
-  int32_t first;     // -1: no entry of the name
-  int32_t fallback;  // -1: none
-};
-constexpr int NMEMO = 64;
-Memo MEMO[NMEMO];
-
 uint32_t fnv(const char* p, int32_t n, bool nul_blank) {
   uint32_t h = 2166136261u;
   for (int32_t i = 0; i < n; ++i) {
@@ -70,9 +54,41 @@ uint32_t fnv(const char* p, int32_t n, bool nul_blank) {
   return h;
 }
 
-int memo_slot(const char* prov, int32_t provw) {
-  return static_cast<int>(fnv(prov, provw, false) % NMEMO);
+// The entries a provider name leads to: its first entry, and the first
+// later entry of the name that gives its code itself (asked when the first
+// gives codes per station and no station subtype matches).
+struct Entries {
+  int32_t first;     // -1: no entry of the name
+  int32_t fallback;  // -1: none
+};
+
+Entries entries_of(const char* prov, int32_t provw) {
+  int32_t len = M_LSTCHR(std::string_view(prov, static_cast<std::size_t>(std::max(provw, 0))), provw);
+  Entries e{next_provider(prov, len, 0), -1};
+  if (e.first >= 0 && PROVTBL.SUBSRC_CODE3[0][e.first] != 0) {
+    for (int32_t k = next_provider(prov, len, e.first + 1); k >= 0;
+         k = next_provider(prov, len, k + 1)) {
+      if (PROVTBL.SUBSRC_CODE3[0][k] == 0) {
+        e.fallback = k;
+        break;
+      }
+    }
+  }
+  return e;
 }
+
+// A file's records come from few providers: what each provider field
+// leads to is remembered, by its raw characters, while one file is handled
+// (the provider table does not change then).
+struct Memo {
+  int64_t gen;  // file_records call it was made in
+  int32_t provw;
+  char prov[NAME11];
+  Entries e;
+};
+constexpr int NMEMO = 64;
+Memo MEMO[NMEMO];
+int64_t GEN = 0;
 
 // Station subtypes by name: an open-addressing index of the subtype table,
 // built for each file; the first entry of a name wins, as a scan would.
@@ -127,11 +143,44 @@ NamesTag* tag_of(const char* out) {
   if (out == REC_STATION) return &TAGS[1];
   return nullptr;
 }
+
+// The distinct provider fields of REC_PROVIDER, numbered: records then find
+// what their provider leads to without comparing names.
+constexpr int NDISTINCT = 4096;
+constexpr int NDHASH = 2 * NDISTINCT;
+int16_t REC_PROV_ID[MAXREPORTS];
+int32_t IDS_N = 0;  // records numbered (0: none)
+char DISTINCT[NDISTINCT][NAME11];
+int32_t NDISTINCT_USED = 0;
+int16_t DHASH[NDHASH];  // distinct number + 1, 0: empty
+Memo IDMEMO[NDISTINCT];
+
+// Numbers the n provider fields of REC_PROVIDER; more distinct fields than
+// the table holds leave the records unnumbered (looked up by name).
+void number_providers(int32_t n) {
+  IDS_N = 0;
+  NDISTINCT_USED = 0;
+  std::memset(DHASH, 0, sizeof DHASH);
+  for (int32_t i = 0; i < n; ++i) {
+    const char* p = REC_PROVIDER + int64_t{i} * NAME11;
+    uint32_t h = fnv(p, NAME11, false) & (NDHASH - 1);
+    while (DHASH[h] != 0 && std::memcmp(DISTINCT[DHASH[h] - 1], p, NAME11) != 0)
+      h = (h + 1) & (NDHASH - 1);
+    if (DHASH[h] == 0) {
+      if (NDISTINCT_USED == NDISTINCT) return;
+      std::memcpy(DISTINCT[NDISTINCT_USED], p, NAME11);
+      IDMEMO[NDISTINCT_USED].gen = -1;
+      DHASH[h] = static_cast<int16_t>(++NDISTINCT_USED);
+    }
+    REC_PROV_ID[i] = static_cast<int16_t>(DHASH[h] - 1);
+  }
+  IDS_N = n;
+}
 }  // namespace
 
 int32_t file_records(int32_t dset, int32_t slot, int32_t& status) {
   // A new file (and possibly a provider table changed since the last one).
-  for (Memo& m : MEMO) m.valid = false;
+  ++GEN;
   index_subtypes();
   if (slot < 1 || slot > NFSLOTS || dset < 1 || dset > NSRC) {
     status = MST_BAD_TABLE;
@@ -153,6 +202,7 @@ bool file_has(int32_t slot, std::string_view name) {
 void fill_names11(char* out, int32_t n, std::string_view text) {
   if (NamesTag* tag = tag_of(out)) tag->valid = false;
   for (int32_t i = 0; i < n; ++i) fset(out + int64_t{i} * NAME11, NAME11, text);
+  if (out == REC_PROVIDER) number_providers(n);
 }
 
 void read_names11(std::string_view name, int32_t slot, char* out, int32_t& status) {
@@ -167,6 +217,7 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
       std::memcmp(name.data(), tag->name, tag->len) == 0)
     return;
   if (tag != nullptr) tag->valid = false;
+  if (out == REC_PROVIDER) IDS_N = 0;
   if (nrec == 0) return;
   // The first record tells the string width; the rest follows in pieces.
   int32_t nchar = -1;
@@ -200,41 +251,18 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
     std::memcpy(tag->name, name.data(), name.size());
     tag->valid = true;
   }
+  if (out == REC_PROVIDER) number_providers(nrec);
 }
 
-ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t which) {
-  const bool memo_ok = provw > 0 && provw <= NAME11;
-  Memo scratch{};
-  Memo* memo = memo_ok ? &MEMO[memo_slot(prov, provw)] : &scratch;
-  if (!(memo_ok && memo->valid && memo->provw == provw && memo->which == which &&
-        std::memcmp(memo->prov, prov, static_cast<std::size_t>(provw)) == 0)) {
-    int32_t len = M_LSTCHR(std::string_view(prov, static_cast<std::size_t>(std::max(provw, 0))),
-                           provw);
-    memo->first = next_provider(prov, len, 0);
-    memo->fallback = -1;
-    if (memo->first >= 0 && PROVTBL.SUBSRC_CODE3[0][memo->first] != 0) {
-      for (int32_t k = next_provider(prov, len, memo->first + 1); k >= 0;
-           k = next_provider(prov, len, k + 1)) {
-        if (PROVTBL.SUBSRC_CODE3[0][k] == 0) {
-          memo->fallback = k;
-          break;
-        }
-      }
-    }
-    if (memo_ok) {
-      memo->valid = true;
-      memo->provw = provw;
-      memo->which = which;
-      std::memcpy(memo->prov, prov, static_cast<std::size_t>(provw));
-    }
-  }
-  auto own = [which](int32_t k, bool direct) {
+namespace {
+// The code a record gets from the entries its provider leads to.
+[[gnu::always_inline]] inline ProvMatch resolve(const Entries& e, const char* station, int32_t which) {
+  auto own = [which](int32_t k) {
     int32_t code = which == 1 ? PROVTBL.SUBSRC_CODE1[0][k] : PROVTBL.SUBSRC_CODE2[0][k];
-    return ProvMatch{true, direct, k + 1, code};
+    return ProvMatch{true, true, k + 1, code};
   };
-  const int32_t first = memo->first;
-  if (first < 0) return {false, false, 0, 0};
-  if (PROVTBL.SUBSRC_CODE3[0][first] == 0) return own(first, true);
+  if (e.first < 0) return {false, false, 0, 0};
+  if (PROVTBL.SUBSRC_CODE3[0][e.first] == 0) return own(e.first);
   // Codes given per station: the station name picks the subtype; a name no
   // subtype has falls to a later entry of the provider that gives its own.
   int32_t slen = station ? M_LSTCHR(std::string_view(station, NAME11), NAME11) : 0;
@@ -242,10 +270,38 @@ ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, 
   const int32_t m = find_subtype(station, slen);
   if (m >= 0) {
     int32_t code = which == 1 ? PROVTBL.SUBTYPE_CODE1[0][m] : PROVTBL.SUBTYPE_CODE2[0][m];
-    return {true, false, first + 1, code};
+    return {true, false, e.first + 1, code};
   }
-  if (memo->fallback >= 0) return own(memo->fallback, true);
+  if (e.fallback >= 0) return own(e.fallback);
   return {false, false, 0, 0};
+}
+}  // namespace
+
+ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t which) {
+  if (provw < 1 || provw > NAME11) return resolve(entries_of(prov, provw), station, which);
+  Memo& m = MEMO[fnv(prov, provw, false) % NMEMO];
+  if (m.gen != GEN || m.provw != provw ||
+      std::memcmp(m.prov, prov, static_cast<std::size_t>(provw)) != 0) {
+    m.e = entries_of(prov, provw);
+    m.gen = GEN;
+    m.provw = provw;
+    std::memcpy(m.prov, prov, static_cast<std::size_t>(provw));
+  }
+  return resolve(m.e, station, which);
+}
+
+void record_provider(int32_t i, int32_t provw, const char* station, int32_t which, ProvMatch& out) {
+  if (i < 0 || i >= IDS_N || provw < 1 || provw > NAME11) {
+    out = provider_lookup(REC_PROVIDER + int64_t{i} * NAME11, provw, station, which);
+    return;
+  }
+  Memo& m = IDMEMO[REC_PROV_ID[i]];
+  if (m.gen != GEN || m.provw != provw) {
+    m.e = entries_of(DISTINCT[REC_PROV_ID[i]], provw);
+    m.gen = GEN;
+    m.provw = provw;
+  }
+  out = resolve(m.e, station, which);
 }
 
 int32_t provider_index(const char* prov, int32_t provw) {

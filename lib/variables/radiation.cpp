@@ -85,9 +85,8 @@ void MSFCSRAD(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, f
   for (int32_t i = 0; i < n; ++i) {
     int32_t kind = COOP_KIND;
     if (dset != COOP) {
-      voran::ProvMatch m =
-          voran::provider_lookup(voran::REC_PROVIDER + int64_t{i} * voran::NAME11, 10,
-                                 voran::REC_STATION + int64_t{i} * voran::NAME11, 2);
+      voran::ProvMatch m;
+      voran::record_provider(i, 10, voran::REC_STATION + int64_t{i} * voran::NAME11, 2, m);
       kind = m.found ? m.code : NO_KIND;
     }
     if (kind != want) val[i] = RMISS;

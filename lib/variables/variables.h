@@ -95,6 +95,10 @@ struct ProvMatch {
 // prov: the record's provider, of which the first provw characters count;
 // station: its 11-character station name.
 ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t which);
+// provider_lookup for record i (0-based) of the names in REC_PROVIDER,
+// without comparing names again for every record (the result is passed
+// back through out: a per-record call, kept cheap).
+void record_provider(int32_t i, int32_t provw, const char* station, int32_t which, ProvMatch& out);
 // First entry of provider table 1 whose name equals the record's provider
 // (same significant length within provw characters), 0 when none.
 int32_t provider_index(const char* prov, int32_t provw);
