@@ -665,3 +665,44 @@ data:
   EXPECT_EQ(o.obs[2], 999999.0f);  // 1e37 hPa in Pa is beyond a float
   EXPECT_EQ(o.obs[3], 300.0f);
 }
+
+// One value per station is written by each file's scatter only; every entry
+// no scatter reaches must still come back missing, never as what the
+// caller's arrays held before.
+TEST_F(Dispatch, EntriesNoScatterReachesAreMissing) {
+  set_var(270, 4, "temperature");
+  int32_t m = open("meso.nc", 4);
+  int32_t h = open("hfm.nc", 7);  // no name for this network
+  station(m, 3);
+  station(0, 1);       // no file slot
+  station(h, 1);       // network without the variable
+  station(m, 9);       // record beyond the file
+  station(41, 1);      // slot out of range
+  station(m, 1);
+  auto missing_at = [](const Out& o, int j) {
+    return o.obs[j] == 999999.0f && o.qcd[j] == 'Z' && o.qca[j] == 0 && o.qcr[j] == 0;
+  };
+  Out o = get("XDBL");
+  ASSERT_EQ(o.status, MST_OK);
+  EXPECT_EQ(o.nsta, 6);
+  EXPECT_EQ(o.nobs, 2);
+  EXPECT_EQ(o.obs[0], 280.25f);
+  EXPECT_EQ(o.obs[5], 290.5f);
+  for (int j : {1, 2, 3, 4}) EXPECT_TRUE(missing_at(o, j)) << j;
+
+  // A call that fails on its second file: the first file's entries keep
+  // their values, all others are missing.
+  set_var(270, 7, "dbl", 'd');
+  o = get("XDBL");
+  EXPECT_EQ(o.status, MST_BAD_TYPE);
+  EXPECT_EQ(o.obs[0], 280.25f);
+  EXPECT_EQ(o.obs[5], 290.5f);
+  for (int j : {1, 2, 3, 4}) EXPECT_TRUE(missing_at(o, j)) << j;
+
+  // Nothing in any file: every entry missing, status 1005.
+  set_var(270, 7, "");
+  set_var(270, 4, "noSuchVariable");
+  o = get("XDBL");
+  EXPECT_EQ(o.status, MST_NOT_IN_DATABASE);
+  for (int j = 0; j < 6; ++j) EXPECT_TRUE(missing_at(o, j)) << j;
+}

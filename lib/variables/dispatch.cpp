@@ -144,8 +144,8 @@ void read_direct(int32_t code, int32_t dset, int32_t slot, int32_t nlevf, int32_
 }
 
 // The scatter of a file of one value per record: list entries from 'from'
-// on that name a record of file f get its values. Returns how many got a
-// value.
+// on that name a record of file f get its values (missing values when the
+// record is not in the file). Returns how many got a value.
 int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __restrict obs,
                  char* __restrict qcd, int32_t* __restrict qca, int32_t* __restrict qcr) {
   const VORANTMP3_t& s = VORANTMP3;
@@ -154,7 +154,14 @@ int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __
   int32_t got = 0;
   for (int32_t j = from; j < count; ++j) {
     const int32_t r = rec[j];
-    if (file[j] != f || r < 1 || r > nrec) continue;
+    if (file[j] != f) continue;
+    if (r < 1 || r > nrec) {
+      obs[j] = RMISS;
+      qcd[j] = 'Z';
+      qca[j] = 0;
+      qcr[j] = 0;
+      continue;
+    }
     const float v = s.TMPVAL[r - 1];
     obs[j] = v;
     qcd[j] = s.TMPQCD[r - 1];
@@ -168,6 +175,21 @@ int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __
 void fail(int32_t& nsta, int32_t& nobs) {
   nsta = 0;
   nobs = 0;
+}
+
+// Values of one value per station are not preset: each file's scatter
+// writes all of its entries. What no scatter wrote (entries of no valid
+// file, of a file without the variable, or of files not reached) is set
+// missing here. PROC_FILE: 0 not reached, 1 reached, 2 scattered.
+void fill_unscattered(int32_t count, float* obs, char* qcd, int32_t* qca, int32_t* qcr) {
+  for (int32_t j = 0; j < count; ++j) {
+    const int32_t f = SFCSTRN.STA_FILE[j];
+    if (f >= 1 && f <= NFSLOTS && PROC_FILE[f - 1] == 2) continue;
+    obs[j] = RMISS;
+    qcd[j] = 'Z';
+    qca[j] = 0;
+    qcr[j] = 0;
+  }
 }
 
 }  // namespace
@@ -201,18 +223,32 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
   }
   nsta = count;
   nobs = 0;
-  const auto nout = static_cast<std::size_t>(nlev) * static_cast<std::size_t>(count);
-  std::fill_n(obs, nout, RMISS);
-  std::memset(qcd, 'Z', nout);
-  std::fill_n(qca, nout, 0);
-  std::fill_n(qcr, nout, 0);
+  // Several values per station: preset every one, the scatter writes the
+  // levels the file has. One value per station: see fill_unscattered.
+  const bool preset = nlev != 1;
+  if (preset) {
+    const auto nout = static_cast<std::size_t>(nlev) * static_cast<std::size_t>(count);
+    std::fill_n(obs, nout, RMISS);
+    std::memset(qcd, 'Z', nout);
+    std::fill_n(qca, nout, 0);
+    std::fill_n(qcr, nout, 0);
+  }
   std::memset(PROC_FILE, 0, sizeof PROC_FILE);
+  bool unwritten = false;  // entries of no valid file
+  auto give_up = [&]() {
+    if (!preset) fill_unscattered(count, obs, qcd, qca, qcr);
+    fail(nsta, nobs);
+  };
 
   VORANTMP3_t& s = VORANTMP3;
   int32_t nsd = 0;
   for (int32_t i = 0; i < count; ++i) {
     const int32_t f = SFCSTRN.STA_FILE[i];
-    if (f < 1 || f > NFSLOTS || PROC_FILE[f - 1] != 0) continue;
+    if (f < 1 || f > NFSLOTS) {
+      unwritten = true;
+      continue;
+    }
+    if (PROC_FILE[f - 1] != 0) continue;
     PROC_FILE[f - 1] = 1;
     const int32_t dset = SFCSTRN.FILE_DSET[f - 1];
     const int32_t nlevf = nlevf_of(code, dset);
@@ -221,7 +257,7 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     if (type == 'd' || type == 'c') {
       status = MST_BAD_TYPE;
       MERROR("MGETSFC: INVALID VARIABLE DATA TYPE");
-      return fail(nsta, nobs);
+      return give_up();
     }
     const int32_t nrec = SFCSTRN.FILE_NREC[f - 1];
     const int64_t nfile = static_cast<int64_t>(nrec) * nlevf;
@@ -233,7 +269,7 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
       std::memcpy(msg, text.data(), text.size());
       std::memcpy(msg + text.size(), name.data(), name.size());
       MERROR({msg, text.size() + name.size()});
-      return fail(nsta, nobs);
+      return give_up();
     }
 
     // Start every file from missing values: a variable absent from the file,
@@ -251,15 +287,16 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     } else {
       read_direct(code, dset, f, nlevf, status);
     }
-    if (status != MST_OK) return fail(nsta, nobs);
+    if (status != MST_OK) return give_up();
 
     VORANCOM2.QCFLTR_SLOT = f;
     MQCFLTR(code, dset, nlevf, nrec, s.TMPQCD, nullptr, nullptr, s.TMPVAL);
 
     // Every later list entry of this file, in list order; two entries may
     // name the same record and both get its values.
-    if (nlevf == 1 && nlev == 1) {
+    if (!preset) {
       nsd += scatter1(f, nrec, i, count, obs, qcd, qca, qcr);
+      PROC_FILE[f - 1] = 2;
       continue;
     }
     for (int32_t j = i; j < count; ++j) {
@@ -280,6 +317,10 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     }
   }
 
+  if (!preset) {
+    for (int32_t f : PROC_FILE) unwritten = unwritten || f == 1;
+    if (unwritten) fill_unscattered(count, obs, qcd, qca, qcr);
+  }
   if (nsd == 0) {
     status = MST_NOT_IN_DATABASE;
     return fail(nsta, nobs);
