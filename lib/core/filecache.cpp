@@ -652,6 +652,8 @@ int fc_inq_dimlen(int ncid, int dimid, size_t& len) {
 
 int64_t fc_epoch() { return EPOCH; }
 
+bool fc_is_open(int ncid) { return find_file(ncid) >= 0; }
+
 FcStats fc_stats() {
   FcStats s = STATS;
   s.kept_bytes = KEPT_LIVE;

@@ -42,9 +42,12 @@ int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_
 // a length cannot change while the file stays open.
 int fc_inq_dimlen(int ncid, int dimid, size_t& len);
 
-// Changes with every fc_open and fc_close: something derived from an open
-// file and tagged with its id and this number is still that file's.
+// Changes with every fc_open and fc_close: something derived from a file
+// opened by fc_open and tagged with its id and this number is still that
+// file's while fc_is_open says so. Ids of files opened otherwise may be
+// reused behind our back: nothing derived from them is kept.
 int64_t fc_epoch();
+bool fc_is_open(int ncid);
 
 // Counters for tests and the benchmark.
 struct FcStats {

@@ -243,7 +243,7 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
                out + static_cast<int64_t>(r - 1 + i) * NAME11);
     }
   }
-  if (tag != nullptr && name.size() <= NC_MAX_NAME) {
+  if (tag != nullptr && name.size() <= NC_MAX_NAME && fc_is_open(ncid)) {
     tag->ncid = ncid;
     tag->epoch = epoch;
     tag->nrec = nrec;
