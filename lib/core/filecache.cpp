@@ -577,6 +577,19 @@ int fc_close(int ncid) {
 
 int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_t* count,
                 std::size_t elem, void* dest) {
+  const void* values = nullptr;
+  const int rc = fc_read(ncid, varid, ndims, start, count, elem, dest, values);
+  if (rc == NC_NOERR && values != dest) {
+    std::size_t n = elem;
+    for (int d = 0; d < ndims; ++d) n *= count[d];
+    if (n > 0) std::memcpy(dest, values, n);
+  }
+  return rc;
+}
+
+int fc_read(int ncid, int varid, int ndims, const size_t* start, const size_t* count,
+            std::size_t elem, void* dest, const void*& values) {
+  values = dest;
   if (TRACE != nullptr) TRACE(ncid, varid);
   std::size_t n = elem;
   for (int d = 0; d < ndims; ++d) n *= count[d];
@@ -589,7 +602,7 @@ int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_
       for (int d = 0; d < ndims && same; ++d)
         same = e.start[d] == start[d] && e.count[d] == count[d];
       if (!same) continue;
-      if (n > 0) std::memcpy(dest, ARENA + e.off, n);
+      if (n > 0) values = ARENA + e.off;
       ++STATS.hits;
       return NC_NOERR;
     }

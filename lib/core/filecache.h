@@ -36,6 +36,12 @@ int fc_close(int ncid);
 int fc_get_vara(int ncid, int varid, int ndims, const size_t* start, const size_t* count,
                 std::size_t elem, void* dest);
 
+// fc_get_vara that may leave values already kept where they are: 'values'
+// points at the result, in dest or in the kept region. It stays valid until
+// the next call of any fc_ routine.
+int fc_read(int ncid, int varid, int ndims, const size_t* start, const size_t* count,
+            std::size_t elem, void* dest, const void*& values);
+
 // nc_inq_dimlen, remembered for files opened by fc_open: the length of a
 // NetCDF-4 record dimension is found by asking every variable of the file,
 // and the readers ask for it on every read. Files are opened read-only, so

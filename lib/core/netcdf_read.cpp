@@ -270,12 +270,14 @@ void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart
   if (status != MST_OK) return;
   const Slab& s = SLAB;
   int64_t n = s.total;
+  // Reals are read straight into the caller's array, the other types into
+  // the work buffer; values kept from an earlier read are converted from
+  // where they are kept.
+  void* dest = s.type == NC_FLOAT ? static_cast<void*>(values) : work;
+  const void* src = dest;
   if (n > 0) {
-    // Reals go straight to the caller's array; the other types through the
-    // work buffer.
-    void* dest = s.type == NC_FLOAT ? static_cast<void*>(values) : work;
     const std::size_t elem = s.type == NC_BYTE ? 1 : s.type == NC_SHORT ? 2 : 4;
-    if (voran::fc_get_vara(ncid, s.varid, s.ndims, s.start, s.count, elem, dest) != NC_NOERR) {
+    if (voran::fc_read(ncid, s.varid, s.ndims, s.start, s.count, elem, dest, src) != NC_NOERR) {
       report(NUMERIC, NUMERIC.get_tag, true);
       status = MST_NETCDF;
       return;
@@ -283,19 +285,19 @@ void MRDNUM1(std::string_view name, int32_t ncid, int32_t recdim, int32_t rstart
   }
   switch (s.type) {
     case NC_BYTE:
-      markers_and_convert(ncid, s.varid, static_cast<const signed char*>(work), values, n, missing,
+      markers_and_convert(ncid, s.varid, static_cast<const signed char*>(src), values, n, missing,
                           status);
       break;
     case NC_SHORT:
-      markers_and_convert(ncid, s.varid, static_cast<const int16_t*>(work), values, n, missing,
+      markers_and_convert(ncid, s.varid, static_cast<const int16_t*>(src), values, n, missing,
                           status);
       break;
     case NC_INT:
-      markers_and_convert(ncid, s.varid, static_cast<const int32_t*>(work), values, n, missing,
+      markers_and_convert(ncid, s.varid, static_cast<const int32_t*>(src), values, n, missing,
                           status);
       break;
     default:
-      markers_and_convert(ncid, s.varid, static_cast<const float*>(values), values, n, missing,
+      markers_and_convert(ncid, s.varid, static_cast<const float*>(src), values, n, missing,
                           status);
       break;
   }
