@@ -607,33 +607,42 @@ int fc_read(int ncid, int varid, int ndims, const size_t* start, const size_t* c
       return NC_NOERR;
     }
   }
+  // A read to be kept goes straight into the kept region.
+  unsigned char* target = static_cast<unsigned char*>(dest);
+  std::size_t off = 0;
+  bool keep = false;
+  if (keepable) {
+    if (ARENA == nullptr && !ARENA_FAILED) {
+      void* p = mmap(nullptr, KEEP_RESERVE, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      if (p == MAP_FAILED) {
+        ARENA_FAILED = true;
+      } else {
+        ARENA = static_cast<unsigned char*>(p);
+      }
+    }
+    const std::size_t limit = KEEP_LIMIT < KEEP_RESERVE ? KEEP_LIMIT : KEEP_RESERVE;
+    if (ARENA != nullptr && n <= limit) {
+      // Values of files closed while others stay open are given back when
+      // the region runs full: the live ones move down, in order.
+      if (ARENA_USED + 15 > limit || n > limit - (ARENA_USED + 15) || NKEPT_USED >= NKEPT)
+        compact();
+      off = (ARENA_USED + 15) / 16 * 16;
+      keep = off <= limit && n <= limit - off && NKEPT_USED < NKEPT;
+      if (keep) target = ARENA + off;
+    }
+  }
   const int f = find_file(ncid);
   int rc;
   if (f >= 0 && FILES[f].image >= 0 &&
-      read_from_image(FILES[f].image, ncid, varid, ndims, start, count, elem, dest)) {
+      read_from_image(FILES[f].image, ncid, varid, ndims, start, count, elem, target)) {
     ++STATS.image_reads;
     rc = NC_NOERR;
   } else {
     ++STATS.reads;
-    rc = nc_get_vara(ncid, varid, start, count, dest);
+    rc = nc_get_vara(ncid, varid, start, count, target);
   }
-  if (rc != NC_NOERR || !keepable) return rc;
-  if (ARENA == nullptr && !ARENA_FAILED) {
-    void* p = mmap(nullptr, KEEP_RESERVE, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) {
-      ARENA_FAILED = true;
-    } else {
-      ARENA = static_cast<unsigned char*>(p);
-    }
-  }
-  const std::size_t limit = KEEP_LIMIT < KEEP_RESERVE ? KEEP_LIMIT : KEEP_RESERVE;
-  if (ARENA == nullptr || n > limit) return rc;
-  // Values of files closed while others stay open are given back when the
-  // region runs full: the live ones move down, in order.
-  if (ARENA_USED + 15 > limit || n > limit - (ARENA_USED + 15) || NKEPT_USED >= NKEPT) compact();
-  const std::size_t off = (ARENA_USED + 15) / 16 * 16;
-  if (off > limit || n > limit - off || NKEPT_USED >= NKEPT) return rc;
+  if (rc != NC_NOERR || !keep) return rc;
   Kept& e = KEPT[NKEPT_USED++];
   e.ncid = ncid;
   e.varid = varid;
@@ -644,9 +653,9 @@ int fc_read(int ncid, int varid, int ndims, const size_t* start, const size_t* c
   }
   e.off = off;
   e.bytes = n;
-  if (n > 0) std::memcpy(ARENA + off, dest, n);
   ARENA_USED = off + n;
   KEPT_LIVE += n;
+  values = target;
   return rc;
 }
 
