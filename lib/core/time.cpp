@@ -31,6 +31,15 @@ int32_t month_seconds(int32_t month0, int32_t year1900) {
   return (month0 == 1 && leap(year1900)) ? MONTH_SEC[1] + DAYSEC : MONTH_SEC[month0];
 }
 
+// The day of the latest M_CNVTTM: times are mostly converted in runs from
+// one day, whose date then needs no search through years and months.
+struct LastDay {
+  bool valid;
+  int64_t start;  // integer time of the day's 00:00:00
+  int32_t year1900, month, day;
+};
+LastDay LAST_DAY;
+
 // Two decimal digits of v (0..99) at p.
 void put2(char* p, int32_t v) {
   p[0] = static_cast<char>('0' + v / 10);
@@ -97,20 +106,31 @@ int32_t M_GTI4TM(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t
 // 1943 and 2080, outside the years M_GTI4TM makes).
 void M_CNVTTM(int32_t itime, int32_t& year1900, int32_t& month, int32_t& day, int32_t& hour,
               int32_t& minute, int32_t& second, int32_t& status) {
-  int64_t t = itime;
-  int32_t y = EPOCH_YEAR;
-  if (t >= 0) {
-    while (t >= year_seconds(y)) t -= year_seconds(y++);
+  int32_t rest = 0;
+  const int64_t since = int64_t{itime} - LAST_DAY.start;
+  if (LAST_DAY.valid && since >= 0 && since < DAYSEC) {
+    rest = static_cast<int32_t>(since);
+    year1900 = LAST_DAY.year1900;
+    month = LAST_DAY.month;
+    day = LAST_DAY.day;
   } else {
-    while (t < 0) t += year_seconds(--y);
+    int64_t t = itime;
+    int32_t y = EPOCH_YEAR;
+    if (t >= 0) {
+      while (t >= year_seconds(y)) t -= year_seconds(y++);
+    } else {
+      while (t < 0) t += year_seconds(--y);
+    }
+    int32_t m = 0;
+    while (t >= month_seconds(m, y)) t -= month_seconds(m++, y);
+    rest = static_cast<int32_t>(t);
+    const int32_t d = rest / DAYSEC + 1;
+    rest %= DAYSEC;
+    LAST_DAY = {true, int64_t{itime} - rest, y, m + 1, d};
+    year1900 = y;
+    month = m + 1;
+    day = d;
   }
-  int32_t m = 0;
-  while (t >= month_seconds(m, y)) t -= month_seconds(m++, y);
-  auto rest = static_cast<int32_t>(t);
-  year1900 = y;
-  month = m + 1;
-  day = rest / DAYSEC + 1;
-  rest %= DAYSEC;
   hour = rest / 3600;
   rest %= 3600;
   minute = rest / 60;

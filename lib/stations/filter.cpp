@@ -2,6 +2,7 @@
 // (test reports, providers, completeness, time window, domain, duplicates),
 // and the QC-level filter applied to variable values.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "stations/stations.h"
@@ -40,22 +41,29 @@ uint32_t float_bits(float f) {
   return u;
 }
 
+// Word-wise mixing: the key's 10-character fields go in as an 8- and a
+// 2-character word.
+uint64_t mix(uint64_t h, uint64_t v) {
+  h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+  return h ^ (h >> 32);
+}
+
+uint64_t mix_field(uint64_t h, const char* p) {
+  uint64_t head = 0;
+  uint16_t tail = 0;
+  std::memcpy(&head, p, 8);
+  std::memcpy(&tail, p + 8, 2);
+  return mix(mix(h, head), tail);
+}
+
 uint64_t key_hash(const KeyView& kv, int32_t i) {
   uint64_t h = 1469598103934665603ull;
-  auto mix = [&h](const void* p, std::size_t n) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (std::size_t k = 0; k < n; ++k) {
-      h ^= b[k];
-      h *= 1099511628211ull;
-    }
-  };
-  mix(kv.stid + 10 * static_cast<std::size_t>(i), 10);
-  if (kv.dset == 4) mix(kv.provider + 10 * static_cast<std::size_t>(i), 10);
+  h = mix_field(h, kv.stid + 10 * static_cast<std::size_t>(i));
+  if (kv.dset == 4) h = mix_field(h, kv.provider + 10 * static_cast<std::size_t>(i));
   if (kv.dset == 2) {
-    uint32_t a = float_bits(kv.lat[i]);
-    uint32_t b = float_bits(kv.lon[i]);
-    mix(&a, 4);
-    mix(&b, 4);
+    uint64_t a = float_bits(kv.lat[i]);
+    uint64_t b = float_bits(kv.lon[i]);
+    h = mix(h, (a << 32) | b);
   }
   return h ^ (h >> 29);
 }
@@ -83,11 +91,12 @@ int64_t floor_minute(int64_t t) {
   return q * 60;
 }
 
-template <typename T>
-void move_entry(T* a, int32_t width, int32_t to, int32_t from) {
+// The width is a constant so that each copy is a few moves, not a call.
+template <int32_t Width, typename T>
+void move_entry(T* a, int32_t to, int32_t from) {
   if (to != from)
-    std::memcpy(a + static_cast<std::size_t>(to) * width,
-                a + static_cast<std::size_t>(from) * width, sizeof(T) * width);
+    std::memcpy(a + static_cast<std::size_t>(to) * Width,
+                a + static_cast<std::size_t>(from) * Width, sizeof(T) * Width);
 }
 
 }  // namespace
@@ -190,16 +199,16 @@ void MSFCFLTR(std::string_view time, int32_t winbefore, int32_t winafter, int32_
   for (int32_t k = 0; k < nkeep; ++k) {
     int32_t j = KEEP_REP[k];
     obtime[k] = LOCAL_OBTIME[k];
-    move_entry(stid, 10, k, j);
-    move_entry(wmoid, 1, k, j);
-    move_entry(provider, 10, k, j);
-    move_entry(lat, 1, k, j);
-    move_entry(lon, 1, k, j);
-    move_entry(elev, 1, k, j);
-    move_entry(atype, 5, k, j);
-    move_entry(rtype, 5, k, j);
-    move_entry(fnum, 1, k, j);
-    move_entry(rnum, 1, k, j);
+    move_entry<10>(stid, k, j);
+    move_entry<1>(wmoid, k, j);
+    move_entry<10>(provider, k, j);
+    move_entry<1>(lat, k, j);
+    move_entry<1>(lon, k, j);
+    move_entry<1>(elev, k, j);
+    move_entry<5>(atype, k, j);
+    move_entry<5>(rtype, k, j);
+    move_entry<1>(fnum, k, j);
+    move_entry<1>(rnum, k, j);
   }
 }
 

@@ -2,6 +2,8 @@
 // (M_XGRID, M_YGRID) and Lambert conformal (M_LCLLIJ). Everything is
 // computed in single precision.
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "stations/stations.h"
 
@@ -11,11 +13,28 @@ constexpr float PS_DEG2RAD = 0.01745329f;
 constexpr float LC_RADIUS = 6371200.0f;   // earth radius of the Lambert grid, m
 constexpr float LC_DEG2RAD = 0.01745328f;
 
+// Sine of the true latitude; callers project many points with one true
+// latitude, so the last one is kept (matched by its bits).
+struct TrueLatSine {
+  uint32_t bits;
+  float sine;
+  bool valid;
+};
+TrueLatSine TRUELAT_SINE;
+
+float truelat_sine(float truelat) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &truelat, sizeof bits);
+  if (!TRUELAT_SINE.valid || TRUELAT_SINE.bits != bits)
+    TRUELAT_SINE = {bits, sinf(truelat * PS_DEG2RAD), true};
+  return TRUELAT_SINE.sine;
+}
+
 // Distance from the pole in the stereographic plane.
 float ps_radius(float lat, float truelat) {
   float s = sinf(lat * PS_DEG2RAD);
   float c = cosf(lat * PS_DEG2RAD);
-  float t = sinf(truelat * PS_DEG2RAD);
+  float t = truelat_sine(truelat);
   return PS_RADIUS * c * (1.0f + t) / (1.0f + s);
 }
 
@@ -53,6 +72,14 @@ float M_YGRID(float lat, float lon, float ypole, float truelat, float orient) {
   return ypole + ps_radius(lat, truelat) * sinf(ps_angle(lon, orient));
 }
 
+void M_XYGRID(float lat, float lon, float xpole, float ypole, float truelat, float orient,
+              float& x, float& y) {
+  const float r = ps_radius(lat, truelat);
+  const float a = ps_angle(lon, orient);
+  x = xpole + r * cosf(a);
+  y = ypole + r * sinf(a);
+}
+
 void M_LCLLIJ(float lat, float lon, float lat1, float lon1, float dx, float orient, float tanlat,
               float cone, float& xi, float& yj) {
   float h = tanlat > 0.0f ? 1.0f : -1.0f;
@@ -79,10 +106,12 @@ bool MDOMFLTR(float lat, float lon) {
                d.DOM_ORIENT + 360.0f, d.DOM_TANLAT, d.DOM_CONE, xi, yj);
       return outside_xy((xi - 1.0f) * d.DOM_DX, (yj - 1.0f) * d.DOM_DX);
     }
-    case 1:
+    case 1: {
       if (lat == -90.0f) return true;
-      return outside_xy(M_XGRID(lat, lon, d.DOM_XPOLE, d.DOM_TRUELAT, d.DOM_ORIENT),
-                        M_YGRID(lat, lon, d.DOM_YPOLE, d.DOM_TRUELAT, d.DOM_ORIENT));
+      float x = 0.0f, y = 0.0f;
+      M_XYGRID(lat, lon, d.DOM_XPOLE, d.DOM_YPOLE, d.DOM_TRUELAT, d.DOM_ORIENT, x, y);
+      return outside_xy(x, y);
+    }
     case 2:
       return !(d.DOM_LAT1 <= lat && lat <= d.DOM_LAT2 && d.DOM_LON1 <= lon && lon <= d.DOM_LON2);
     default:

@@ -43,8 +43,8 @@ char FTIME[9];
 bool in_frame(float lat, float lon) {
   if (lat == -90.0f || lat == 90.0f) return false;
   if (lat == voran::RMISS || lon == voran::RMISS) return false;  // no position
-  float x = M_XGRID(lat, lon, 3897800.0f, 60.0f, -105.0f);
-  float y = M_YGRID(lat, lon, 9182641.0f, 60.0f, -105.0f);
+  float x = 0.0f, y = 0.0f;
+  M_XYGRID(lat, lon, 3897800.0f, 9182641.0f, 60.0f, -105.0f, x, y);
   return x >= -7500.0f && x <= 8677500.0f && y >= -7500.0f && y <= 8197500.0f;
 }
 

@@ -31,6 +31,9 @@ bool IN_GRID(int32_t slot, int32_t rec);
 bool MDOMFLTR(float lat, float lon);
 float M_XGRID(float lat, float lon, float xpole, float truelat, float orient);
 float M_YGRID(float lat, float lon, float ypole, float truelat, float orient);
+// Both coordinates of one point, each exactly as M_XGRID and M_YGRID give it.
+void M_XYGRID(float lat, float lon, float xpole, float ypole, float truelat, float orient,
+              float& x, float& y);
 void M_LCLLIJ(float lat, float lon, float lat1, float lon1, float dx, float orient, float tanlat,
               float cone, float& xi, float& yj);
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "tables/tables.h"
@@ -162,6 +163,74 @@ void MSETSFCPVDR(std::string_view provider, bool select, int32_t& status) {
     src[3] = false;
 }
 
+namespace {
+
+// Numbers already given within one M_IDSUBSRC call, keyed on the name with
+// NULs made blanks (names are compared with NUL counted as blank, so equal
+// keys are exactly the names that compare equal). Within a call the table
+// only grows at its end, so a number once given stays the answer for that
+// name. The one exception is the 999 given to the name whose arrival fills
+// the last place: that place becomes "ALL ELSE", where a later "ALL ELSE"
+// is found at 100. That answer is not remembered.
+constexpr uint32_t MEMO_SLOTS = 512;  // power of two
+constexpr int32_t MEMO_LIMIT = 256;   // names per call; further names are scanned
+struct MemoKey {
+  uint64_t head;  // characters 1-8
+  uint16_t tail;  // characters 9-10
+};
+struct MemoSlot {
+  uint32_t gen;  // the call that filled the slot; other values mean empty
+  int32_t num;
+  MemoKey key;
+};
+MemoSlot MEMO[MEMO_SLOTS];
+uint32_t MEMO_GEN = 0;
+
+// Every NUL byte of a word made a blank. (v & 0x7f..) + 0x7f.. sets a byte's
+// high bit exactly when its low seven bits are not all zero, without carries
+// between bytes; or-ing v adds the bytes whose own high bit is set.
+template <typename T>
+T nul_to_blank(T v) {
+  constexpr T low7 = static_cast<T>(0x7f7f7f7f7f7f7f7full);
+  constexpr T high = static_cast<T>(0x8080808080808080ull);
+  T nonzero = static_cast<T>(((v & low7) + low7) | v);
+  T zero_high = static_cast<T>(~nonzero & high);  // 0x80 in every NUL byte
+  return static_cast<T>(v | static_cast<T>((zero_high >> 7) * 0x20u));
+}
+
+MemoKey memo_key(const char* name) {
+  MemoKey k{};
+  std::memcpy(&k.head, name, 8);
+  std::memcpy(&k.tail, name + 8, 2);
+  k.head = nul_to_blank(k.head);
+  k.tail = nul_to_blank(k.tail);
+  return k;
+}
+
+uint32_t memo_hash(const MemoKey& k) {
+  uint64_t h = (k.head ^ (uint64_t{k.tail} << 48) ^ (uint64_t{k.tail} << 7)) *
+               0x9E3779B97F4A7C15ull;
+  return static_cast<uint32_t>(h >> 40);
+}
+
+// The number of a name by the table as it is now: the first entry first, a
+// blank name 0 unless it is the first entry, then the other entries in order.
+// found is false when the name must be appended.
+int32_t scan_table(int p, int32_t c, std::string_view name, bool& found) {
+  found = true;
+  if (c > 0) {
+    if (voran::feq_nul(voran::fview(PROVTBL.SUBSRC_NAME[p][0], 10), name)) return 1;
+    if (voran::feq_nul(name, "")) return 0;
+    for (int32_t k = 2; k <= c; ++k) {
+      if (voran::feq_nul(voran::fview(PROVTBL.SUBSRC_NAME[p][k - 1], 10), name)) return k;
+    }
+  }
+  found = false;
+  return 0;
+}
+
+}  // namespace
+
 void M_IDSUBSRC(int32_t n, const char* names, int32_t* srcnum, int32_t& status) {
   status = MST_OK;
   int32_t t = table_of(MCOM2.CURDSET);
@@ -170,28 +239,36 @@ void M_IDSUBSRC(int32_t n, const char* names, int32_t* srcnum, int32_t& status) 
     return;
   }
   int p = t - 1;
+  if (++MEMO_GEN == 0) {
+    std::memset(MEMO, 0, sizeof MEMO);
+    MEMO_GEN = 1;
+  }
+  const uint32_t gen = MEMO_GEN;
+  int32_t remembered = 0;
   for (int32_t i = 0; i < n; ++i) {
-    std::string_view name(names + static_cast<std::size_t>(i) * 10, 10);
-    int32_t c = clamp_count(PROVTBL.SUBSRC_COUNT[p], NPROV);
-    int32_t num = 0;
-    bool found = false;
-    if (c > 0) {
-      if (voran::feq_nul(voran::fview(PROVTBL.SUBSRC_NAME[p][0], 10), name)) {
-        num = 1;
-        found = true;
-      } else if (voran::feq_nul(name, "")) {
-        num = 0;
-        found = true;
-      } else {
-        for (int32_t k = 2; k <= c; ++k) {
-          if (voran::feq_nul(voran::fview(PROVTBL.SUBSRC_NAME[p][k - 1], 10), name)) {
-            num = k;
-            found = true;
-            break;
-          }
-        }
+    const char* raw = names + static_cast<std::size_t>(i) * 10;
+    const MemoKey key = memo_key(raw);
+    uint32_t h = memo_hash(key) & (MEMO_SLOTS - 1);
+    MemoSlot* slot = nullptr;
+    for (;;) {
+      MemoSlot& m = MEMO[h];
+      if (m.gen != gen) {
+        slot = &m;  // empty: the name has no number yet
+        break;
       }
+      if (m.key.head == key.head && m.key.tail == key.tail) break;
+      h = (h + 1) & (MEMO_SLOTS - 1);
     }
+    if (slot == nullptr) {
+      srcnum[i] = MEMO[h].num;
+      continue;
+    }
+
+    std::string_view name(raw, 10);
+    int32_t c = clamp_count(PROVTBL.SUBSRC_COUNT[p], NPROV);
+    bool found = false;
+    int32_t num = scan_table(p, c, name, found);
+    bool lasting = true;
     if (!found) {
       if (c == NPROV) {
         num = 999;
@@ -206,6 +283,7 @@ void M_IDSUBSRC(int32_t n, const char* names, int32_t* srcnum, int32_t& status) 
           voran::fset(PROVTBL.SUBSRC_NAME[p][e], 10, "ALL ELSE");
           PROVTBL.SUBSRC_NAMLEN[p][e] = 8;
           num = 999;
+          lasting = false;
         } else {
           store_name(PROVTBL.SUBSRC_NAME[p][e], 10, name.data(), 10);
           PROVTBL.SUBSRC_NAMLEN[p][e] = M_LSTCHR(voran::fview(PROVTBL.SUBSRC_NAME[p][e], 10), 10);
@@ -215,6 +293,12 @@ void M_IDSUBSRC(int32_t n, const char* names, int32_t* srcnum, int32_t& status) 
       }
     }
     srcnum[i] = num;
+    if (lasting && remembered < MEMO_LIMIT) {
+      slot->gen = gen;
+      slot->num = num;
+      slot->key = key;
+      ++remembered;
+    }
   }
   PROVTBL.SUBSRC_LISTED[p] = PROVTBL.SUBSRC_COUNT[p];
 }
