@@ -106,11 +106,13 @@ void correct(int32_t code, int32_t dset, int32_t n, float* val) {
 }
 
 // QC masks travel as reals; the caller gets them truncated to integers.
-int32_t mask_of(float x) {
-  if (std::isnan(x)) return 0;
-  if (x >= 2147483648.0f) return INT32_MAX;
-  if (x <= -2147483648.0f) return INT32_MIN;
-  return static_cast<int32_t>(x);
+// Written without branches: the scatter calls it twice for every station.
+inline int32_t mask_of(float x) {
+  float c = x > 2147483520.0f ? 2147483520.0f : x;  // the largest float below 2^31
+  c = c < -2147483648.0f ? -2147483648.0f : c;
+  c = x == x ? c : 0.0f;  // NaN
+  const auto r = static_cast<int32_t>(c);
+  return x >= 2147483648.0f ? INT32_MAX : r;
 }
 
 int32_t nlev_of(int32_t code) {
@@ -145,16 +147,22 @@ void read_direct(int32_t code, int32_t dset, int32_t slot, int32_t nlevf, int32_
 
 // The scatter of a file of one value per record: list entries from 'from'
 // on that name a record of file f get its values (missing values when the
-// record is not in the file). Returns how many got a value.
+// record is not in the file). Returns how many got a value; run_end is the
+// first entry after 'from' that names another file.
 int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __restrict obs,
-                 char* __restrict qcd, int32_t* __restrict qca, int32_t* __restrict qcr) {
+                 char* __restrict qcd, int32_t* __restrict qca, int32_t* __restrict qcr,
+                 int32_t& run_end) {
   const VORANTMP3_t& s = VORANTMP3;
   const int32_t* __restrict file = SFCSTRN.STA_FILE;
   const int32_t* __restrict rec = SFCSTRN.STA_REC;
   int32_t got = 0;
+  run_end = count;  // first entry after 'from' of another file
   for (int32_t j = from; j < count; ++j) {
     const int32_t r = rec[j];
-    if (file[j] != f) continue;
+    if (file[j] != f) {
+      run_end = std::min(run_end, j);
+      continue;
+    }
     if (r < 1 || r > nrec) {
       obs[j] = RMISS;
       qcd[j] = 'Z';
@@ -295,8 +303,10 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
     // Every later list entry of this file, in list order; two entries may
     // name the same record and both get its values.
     if (!preset) {
-      nsd += scatter1(f, nrec, i, count, obs, qcd, qca, qcr);
+      int32_t run_end = count;
+      nsd += scatter1(f, nrec, i, count, obs, qcd, qca, qcr, run_end);
       PROC_FILE[f - 1] = 2;
+      i = run_end - 1;  // the entries up to there are this file's
       continue;
     }
     for (int32_t j = i; j < count; ++j) {
