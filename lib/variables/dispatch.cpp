@@ -157,10 +157,11 @@ int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __
   const int32_t* __restrict rec = SFCSTRN.STA_REC;
   int32_t got = 0;
   run_end = count;  // first entry after 'from' of another file
-  for (int32_t j = from; j < count; ++j) {
+  for (int32_t j = from; j < count;) {
     const int32_t r = rec[j];
     if (file[j] != f) {
       run_end = std::min(run_end, j);
+      ++j;
       continue;
     }
     if (r < 1 || r > nrec) {
@@ -168,14 +169,29 @@ int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __
       qcd[j] = 'Z';
       qca[j] = 0;
       qcr[j] = 0;
+      ++j;
       continue;
     }
-    const float v = s.TMPVAL[r - 1];
-    obs[j] = v;
-    qcd[j] = s.TMPQCD[r - 1];
-    qca[j] = mask_of(s.TMPQCA[r - 1]);
-    qcr[j] = mask_of(s.TMPQCR[r - 1]);
-    got += v != RMISS;
+    // Entries naming consecutive records are copied as one run, a loop
+    // the compiler vectorises.
+    int32_t len = 1;
+    while (j + len < count && file[j + len] == f && rec[j + len] == r + len && r + len <= nrec) ++len;
+    const float* __restrict val = s.TMPVAL + (r - 1);
+    const char* __restrict d = s.TMPQCD + (r - 1);
+    const float* __restrict a = s.TMPQCA + (r - 1);
+    const float* __restrict q = s.TMPQCR + (r - 1);
+    float* __restrict o = obs + j;
+    char* __restrict od = qcd + j;
+    int32_t* __restrict oa = qca + j;
+    int32_t* __restrict oq = qcr + j;
+    for (int32_t k = 0; k < len; ++k) {
+      o[k] = val[k];
+      od[k] = d[k];
+      oa[k] = mask_of(a[k]);
+      oq[k] = mask_of(q[k]);
+      got += val[k] != RMISS;
+    }
+    j += len;
   }
   return got;
 }
