@@ -174,8 +174,19 @@ int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __
     }
     // Entries naming consecutive records are copied as one run, a loop
     // the compiler vectorises.
+    const int32_t most = std::min(count - j, nrec - r + 1);
     int32_t len = 1;
-    while (j + len < count && file[j + len] == f && rec[j + len] == r + len && r + len <= nrec) ++len;
+    // Whole blocks of the run first: a fixed-length test the compiler
+    // vectorises.
+    constexpr int32_t BLOCK = 16;
+    while (len + BLOCK <= most) {
+      int ok = 1;
+      for (int32_t k = 0; k < BLOCK; ++k)
+        ok &= static_cast<int>(file[j + len + k] == f) & static_cast<int>(rec[j + len + k] == r + len + k);
+      if (!ok) break;
+      len += BLOCK;
+    }
+    while (len < most && file[j + len] == f && rec[j + len] == r + len) ++len;
     const float* __restrict val = s.TMPVAL + (r - 1);
     const char* __restrict d = s.TMPQCD + (r - 1);
     const float* __restrict a = s.TMPQCA + (r - 1);
