@@ -39,7 +39,9 @@ for kind in classic netcdf4; do
   fi
 done
 
-bench() { "$build/voran_bench" --static "$build/static" --python "$python" "$@"; }
+# Four rounds: the first run is the cold one, and the library's pages are
+# copied once after the read floor's child process is forked.
+bench() { "$build/voran_bench" --static "$build/static" --python "$python" --reps 4 "$@"; }
 bench --data "$data/sample" --peer "$top/bench/peer.py" --label "sample tree"
 for kind in classic netcdf4; do
   bench --data "$data/large-$kind-$records" --peer "$top/bench/peer.py" \
