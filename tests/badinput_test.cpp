@@ -393,6 +393,17 @@ std::string be32(uint32_t v) {
           static_cast<char>(v)};
 }
 
+// A classic file of one dimension "a" of 4 and one variable "a"(a) of the
+// given type code, with 16 bytes of data.
+std::string one_variable(const std::string& head, uint32_t type) {
+  const std::string name_a = be32(1) + std::string("a\0\0\0", 4);
+  const std::string absent = be32(0) + be32(0);
+  std::string h = head + be32(0x0A) + be32(1) + name_a + be32(4) + absent + be32(0x0B) + be32(1) +
+                  name_a + be32(1) + be32(0) + absent + be32(type) + be32(16);
+  h += be32(static_cast<uint32_t>(h.size() + 4));
+  return h + std::string(16, '\x01');
+}
+
 TEST_F(BadInput, HeadersAnnouncingMoreThanTheFileHolds) {
   // Classic headers of a few bytes that announce billions of dimensions,
   // attributes or attribute values: refused before the NetCDF library would
@@ -407,6 +418,13 @@ TEST_F(BadInput, HeadersAnnouncingMoreThanTheFileHolds) {
       head + absent + be32(0x0C) + be32(1) + name_a + be32(6) + be32(0x7fffffff) + be32(0),
       head + absent + absent + be32(0x0B) + be32(1) + name_a + be32(0x7fffffff),
       std::string("CDF\x07", 4) + be32(0),
+      // A variable of a type the format has not (none, the string type,
+      // types only CDF-5 has): NetCDF's own header check divides by the
+      // size of such values, 0 for strings.
+      one_variable(head, 0),
+      one_variable(head, 12),
+      one_variable(head, 7),
+      one_variable(head, 0x7fffffff),
   };
   const std::string path = data_ + METAR_DIR + STEM;
   Call c;

@@ -146,8 +146,10 @@ void working_path(TextBuf& w, int32_t dirlen, const FileNames& names) {
 // NetCDF library parses it: every count and every attribute's values must fit
 // in the bytes the file has left. A corrupt header can otherwise announce
 // billions of entries, which the library tries to allocate and walk (minutes
-// of work and gigabytes of memory for a file of a few bytes). Other formats
-// pass unchecked.
+// of work and gigabytes of memory for a file of a few bytes). Variables must
+// be of a type the format has: the library divides by the size of one value
+// and stops the process on a string variable in a classic header. Other
+// formats pass unchecked.
 class HeaderScan {
  public:
   explicit HeaderScan(int fd) : fd_(fd) {}
@@ -174,10 +176,14 @@ class HeaderScan {
     if (!attributes()) return false;
     if (!list(0x0B, 16, n)) return false;
     for (uint64_t i = 0; i < n; ++i) {
-      uint64_t nd, vsize;
+      uint64_t nd, type, vsize;
       if (!name() || !count(nd) || !fits(nd, wide_ ? 8 : 4) || !skip(nd * (wide_ ? 8 : 4)) ||
-          !attributes() || !skip(4) || !word(vsize, wide_ ? 8 : 4) || !skip(offset8_ ? 8 : 4))
+          !attributes() || !word(type, 4) || !word(vsize, wide_ ? 8 : 4) ||
+          !skip(offset8_ ? 8 : 4))
         return false;
+      // A variable of no known type has values of size 0, and NetCDF's own
+      // size check divides by it.
+      if (type < 1 || type > (wide_ ? 11u : 6u)) return false;
     }
     return true;
   }
@@ -280,7 +286,8 @@ void MTMRNG(std::string_view tpl, int32_t tlen, int32_t& endoff, int32_t& period
   name.add(path).rtrim();
   TextBuf msg;
   int ncid = -1;
-  if (name.overflow() || nc_open(name.c_str(), NC_NOWRITE, &ncid) != NC_NOERR) {
+  if (name.overflow() || !sane_header(name.c_str()) ||
+      nc_open(name.c_str(), NC_NOWRITE, &ncid) != NC_NOERR) {
     MERROR(msg.add("MTMRNG: BIF - NCOPN ERROR ON ").add(path).view());
     return;
   }
