@@ -25,6 +25,15 @@ bool feq_nul(std::string_view a, std::string_view b);
 void fset(char* dst, std::size_t width, std::string_view src);
 // The field dst[0..width) as a view.
 inline std::string_view fview(const char* p, std::size_t width) { return {p, width}; }
+// M_LSTCHR of the n characters at p, inline for loops over every record.
+inline int32_t last_significant(const char* p, int32_t n) {
+  while (n > 0) {
+    const auto c = static_cast<unsigned char>(p[n - 1]);
+    if (c > 32 && c < 127 && c != 96) return n;
+    --n;
+  }
+  return 0;
+}
 // Significant part of a fixed field (trailing blanks and NULs dropped).
 std::string_view ftrim(std::string_view s);
 }  // namespace voran

@@ -9,13 +9,7 @@
 // A character is significant when it is printable ASCII other than the blank
 // and the grave accent; control bytes, DEL and bytes above 127 count as blanks.
 int32_t M_LSTCHR(std::string_view s, int32_t len) {
-  int32_t n = std::min<int32_t>(len, static_cast<int32_t>(s.size()));
-  while (n > 0) {
-    auto c = static_cast<unsigned char>(s[n - 1]);
-    if (c > 32 && c < 127 && c != 96) return n;
-    --n;
-  }
-  return 0;
+  return voran::last_significant(s.data(), std::min<int32_t>(len, static_cast<int32_t>(s.size())));
 }
 
 namespace {

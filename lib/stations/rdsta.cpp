@@ -91,19 +91,6 @@ bool is_asos(const char* id5) {
   return false;
 }
 
-// Significant characters as M_LSTCHR counts them: printable ASCII other than
-// the blank and the grave accent.
-constexpr bool significant(char ch) {
-  auto c = static_cast<unsigned char>(ch);
-  return c > 32 && c < 127 && c != 96;
-}
-
-// M_LSTCHR of a field of n characters, done here for every record.
-int32_t last_significant(const char* p, int32_t n) {
-  while (n > 0 && !significant(p[n - 1])) --n;
-  return n;
-}
-
 // A field of blanks and NULs only (a blank name when NUL counts as blank).
 bool blank_field(const char* p) {
   for (int k = 0; k < 10; ++k) {
@@ -190,7 +177,7 @@ struct Reader {
       for (int32_t r = 0; r < c; ++r) {
         const char* src = CBUF + static_cast<std::size_t>(r) * kw;
         char* dst = out + static_cast<std::size_t>(done + r) * field;
-        int32_t last = last_significant(src, kw);
+        int32_t last = voran::last_significant(src, kw);
         if (last > field) last = field;
         for (int32_t k = 0; k < last; ++k) dst[k] = src[k] == '\0' ? ' ' : src[k];
         for (int32_t k = last; k < field; ++k) dst[k] = ' ';
@@ -333,7 +320,7 @@ void MSFCRDSTA(int32_t dset, int32_t ncid, int32_t recdim, int32_t start, int32_
       if (dset == 4) valid = valid && w != -9999 && w > 0 && w < 100000;
       if (!valid) wmoid[i] = IMISS;
       char* id = stid + static_cast<std::size_t>(i) * 10;
-      if (dset == 4 && valid && last_significant(id, 10) == 0) {
+      if (dset == 4 && valid && voran::last_significant(id, 10) == 0) {
         char digits[16];
         int nd = std::snprintf(digits, sizeof digits, "%d", w);
         voran::fset(id, 10, {digits, static_cast<std::size_t>(nd)});
@@ -422,7 +409,7 @@ void MSFCRDSTA(int32_t dset, int32_t ncid, int32_t recdim, int32_t start, int32_
       if (i < nrec) {
         const char* id = stid + static_cast<std::size_t>(i) * 10;
         const char* pv = provider + static_cast<std::size_t>(i) * 10;
-        usable = last_significant(id, 10) > 0 && !blank_field(pv) && obtime[i] != IMISS;
+        usable = voran::last_significant(id, 10) > 0 && !blank_field(pv) && obtime[i] != IMISS;
         if (!usable) subsrc[i] = 0;
       }
       if (dset != 4) continue;

@@ -145,6 +145,14 @@ void read_direct(int32_t code, int32_t dset, int32_t slot, int32_t nlevf, int32_
   correct(code, dset, n, s.TMPVAL);
 }
 
+// Output entry j without a value.
+void set_missing(int32_t j, float* obs, char* qcd, int32_t* qca, int32_t* qcr) {
+  obs[j] = RMISS;
+  qcd[j] = 'Z';
+  qca[j] = 0;
+  qcr[j] = 0;
+}
+
 // The scatter of a file of one value per record: list entries from 'from'
 // on that name a record of file f get its values (missing values when the
 // record is not in the file). Returns how many got a value; run_end is the
@@ -165,11 +173,7 @@ int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __
       continue;
     }
     if (r < 1 || r > nrec) {
-      obs[j] = RMISS;
-      qcd[j] = 'Z';
-      qca[j] = 0;
-      qcr[j] = 0;
-      ++j;
+      set_missing(j++, obs, qcd, qca, qcr);
       continue;
     }
     // Entries naming consecutive records are copied as one run, a loop
@@ -219,11 +223,7 @@ void fail(int32_t& nsta, int32_t& nobs) {
 void fill_unscattered(int32_t count, float* obs, char* qcd, int32_t* qca, int32_t* qcr) {
   for (int32_t j = 0; j < count; ++j) {
     const int32_t f = SFCSTRN.STA_FILE[j];
-    if (f >= 1 && f <= NFSLOTS && PROC_FILE[f - 1] == 2) continue;
-    obs[j] = RMISS;
-    qcd[j] = 'Z';
-    qca[j] = 0;
-    qcr[j] = 0;
+    if (f < 1 || f > NFSLOTS || PROC_FILE[f - 1] != 2) set_missing(j, obs, qcd, qca, qcr);
   }
 }
 

@@ -94,8 +94,10 @@ int64_t GEN = 0;
 // built for each file; the first entry of a name wins, as a scan would.
 constexpr int NSUBINDEX = 512;  // a power of two above twice the table size
 int16_t SUBINDEX[NSUBINDEX];    // subtype entry + 1, 0: empty
+int64_t SUBINDEX_GEN = -1;      // the file (GEN) it was built for
 
 void index_subtypes() {
+  SUBINDEX_GEN = GEN;
   std::memset(SUBINDEX, 0, sizeof SUBINDEX);
   for (int32_t m = 0; m < subtype_count(); ++m) {
     const int32_t len = PROVTBL.SUBTYPE_NAMLEN[0][m];
@@ -115,7 +117,9 @@ void index_subtypes() {
 }
 
 // First subtype entry named like the station (significant length slen), -1.
+// The index is built at the first lookup of each file.
 int32_t find_subtype(const char* station, int32_t slen) {
+  if (SUBINDEX_GEN != GEN) index_subtypes();
   for (uint32_t h = fnv(station, slen, true) & (NSUBINDEX - 1); SUBINDEX[h] != 0;
        h = (h + 1) & (NSUBINDEX - 1)) {
     const int32_t m = SUBINDEX[h] - 1;
@@ -181,7 +185,6 @@ void number_providers(int32_t n) {
 int32_t file_records(int32_t dset, int32_t slot, int32_t& status) {
   // A new file (and possibly a provider table changed since the last one).
   ++GEN;
-  index_subtypes();
   if (slot < 1 || slot > NFSLOTS || dset < 1 || dset > NSRC) {
     status = MST_BAD_TABLE;
     return -1;
@@ -265,7 +268,7 @@ namespace {
   if (PROVTBL.SUBSRC_CODE3[0][e.first] == 0) return own(e.first);
   // Codes given per station: the station name picks the subtype; a name no
   // subtype has falls to a later entry of the provider that gives its own.
-  int32_t slen = station ? M_LSTCHR(std::string_view(station, NAME11), NAME11) : 0;
+  int32_t slen = station ? last_significant(station, NAME11) : 0;
   if (slen == 0) return {false, false, 0, 0};
   const int32_t m = find_subtype(station, slen);
   if (m >= 0) {
