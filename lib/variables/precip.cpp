@@ -88,9 +88,9 @@ void mesonet_period(int32_t code, int32_t slot, int32_t n, float* val, char* qcd
   voran::read_names11("stationName", slot, voran::REC_STATION, status);
   if (status != MST_OK) return;
   int32_t want = required_period(code);
+  const voran::ProvMatch* codes = voran::record_providers(n, 11, 1);
   for (int32_t i = 0; i < n; ++i) {
-    voran::ProvMatch m;
-    voran::record_provider(i, 11, station_of(i), 1, m);
+    const voran::ProvMatch& m = codes[i];
     int32_t q = m.found ? m.code : 0;
     // APRSWXNET reports are accumulations since local midnight.
     if (m.found && voran::feq(voran::fview(PROVTBL.SUBSRC_NAME[0][m.provider - 1], 10),
@@ -159,9 +159,9 @@ void mesonet_hourly(int32_t code, int32_t slot, int32_t n, float* val, char* qcd
 
   // UTMESNET and MesoWest rates before 2005-09-16 15:00 are not usable.
   bool early = list_time(T_UTMESNET_RATE) <= T_UTMESNET_RATE - 1;
+  const voran::ProvMatch* codes = voran::record_providers(n, 11, 1);
   for (int32_t i = 0; i < n; ++i) {
-    voran::ProvMatch m;
-    voran::record_provider(i, 11, station_of(i), 1, m);
+    const voran::ProvMatch& m = codes[i];
     if (!m.found || m.code != 1) val[i] = RMISS;
     if (m.found && m.direct && early &&
         (provider_is(m.provider, "UTMESNET", 8) || provider_is(m.provider, "MesoWest", 8)))

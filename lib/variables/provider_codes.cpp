@@ -141,6 +141,8 @@ struct NamesTag {
   char name[NC_MAX_NAME + 1];
 };
 NamesTag TAGS[2];
+// Changes whenever REC_PROVIDER or REC_STATION is written.
+int64_t NAMES_GEN = 0;
 
 NamesTag* tag_of(const char* out) {
   if (out == REC_PROVIDER) return &TAGS[0];
@@ -204,6 +206,7 @@ bool file_has(int32_t slot, std::string_view name) {
 
 void fill_names11(char* out, int32_t n, std::string_view text) {
   if (NamesTag* tag = tag_of(out)) tag->valid = false;
+  ++NAMES_GEN;
   for (int32_t i = 0; i < n; ++i) fset(out + int64_t{i} * NAME11, NAME11, text);
   if (out == REC_PROVIDER) number_providers(n);
 }
@@ -220,6 +223,7 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
       std::memcmp(name.data(), tag->name, tag->len) == 0)
     return;
   if (tag != nullptr) tag->valid = false;
+  ++NAMES_GEN;
   if (out == REC_PROVIDER) IDS_N = 0;
   if (nrec == 0) return;
   // The first record tells the string width; the rest follows in pieces.
@@ -305,6 +309,68 @@ void record_provider(int32_t i, int32_t provw, const char* station, int32_t whic
     m.provw = provw;
   }
   out = resolve(m.e, station, which);
+}
+
+namespace {
+// The parts of provider table 1 a record's code depends on, as last seen.
+struct TableCopy {
+  int32_t count, namlen[NPROV], code1[NPROV], code2[NPROV], code3[NPROV];
+  char name[NPROV][10];
+  int32_t scount, snamlen[NSUBTYPE], scode1[NSUBTYPE], scode2[NSUBTYPE];
+  char sname[NSUBTYPE][11];
+};
+TableCopy TABLE_COPY;
+int64_t TABLE_GEN = 0;  // changes whenever the table differs from the copy
+
+void copy_table(TableCopy& c) {
+  c.count = PROVTBL.SUBSRC_COUNT[0];
+  std::memcpy(c.namlen, PROVTBL.SUBSRC_NAMLEN[0], sizeof c.namlen);
+  std::memcpy(c.code1, PROVTBL.SUBSRC_CODE1[0], sizeof c.code1);
+  std::memcpy(c.code2, PROVTBL.SUBSRC_CODE2[0], sizeof c.code2);
+  std::memcpy(c.code3, PROVTBL.SUBSRC_CODE3[0], sizeof c.code3);
+  std::memcpy(c.name, PROVTBL.SUBSRC_NAME[0], sizeof c.name);
+  c.scount = PROVTBL.SUBTYPE_COUNT[0];
+  std::memcpy(c.snamlen, PROVTBL.SUBTYPE_NAMLEN[0], sizeof c.snamlen);
+  std::memcpy(c.scode1, PROVTBL.SUBTYPE_CODE1[0], sizeof c.scode1);
+  std::memcpy(c.scode2, PROVTBL.SUBTYPE_CODE2[0], sizeof c.scode2);
+  std::memcpy(c.sname, PROVTBL.SUBTYPE_NAME[0], sizeof c.sname);
+}
+
+int64_t table_gen() {
+  static TableCopy now;
+  std::memset(&now, 0, sizeof now);  // padding compares equal too
+  copy_table(now);
+  if (std::memcmp(&now, &TABLE_COPY, sizeof now) != 0) {
+    std::memcpy(&TABLE_COPY, &now, sizeof now);
+    ++TABLE_GEN;
+  }
+  return TABLE_GEN;
+}
+
+// The codes of every record, for each kind of code asked for: valid while
+// neither the names nor the table change, so that the precipitation and
+// radiation variables of one station list look each record up once.
+struct CodeSet {
+  bool valid;
+  int64_t names_gen, table_gen;
+  int32_t n, provw;
+};
+CodeSet CODESETS[2];
+ProvMatch CODES[2][MAXREPORTS];
+}  // namespace
+
+const ProvMatch* record_providers(int32_t n, int32_t provw, int32_t which) {
+  const int w = which == 1 ? 0 : 1;
+  CodeSet& c = CODESETS[w];
+  n = std::clamp<int32_t>(n, 0, MAXREPORTS);
+  const int64_t tg = table_gen();
+  if (!(c.valid && c.names_gen == NAMES_GEN && c.table_gen == tg && c.n >= n &&
+        c.provw == provw)) {
+    for (int32_t i = 0; i < n; ++i)
+      record_provider(i, provw, REC_STATION + int64_t{i} * NAME11, which, CODES[w][i]);
+    c = {true, NAMES_GEN, tg, n, provw};
+  }
+  return CODES[w];
 }
 
 int32_t provider_index(const char* prov, int32_t provw) {

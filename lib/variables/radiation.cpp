@@ -82,13 +82,10 @@ void MSFCSRAD(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, f
   VORANCOM2.QC_SOURCE = has_qc ? 1 : 2;
 
   int32_t want = kind_of(code);
+  const voran::ProvMatch* codes = dset != COOP ? voran::record_providers(n, 10, 2) : nullptr;
   for (int32_t i = 0; i < n; ++i) {
     int32_t kind = COOP_KIND;
-    if (dset != COOP) {
-      voran::ProvMatch m;
-      voran::record_provider(i, 10, voran::REC_STATION + int64_t{i} * voran::NAME11, 2, m);
-      kind = m.found ? m.code : NO_KIND;
-    }
+    if (codes != nullptr) kind = codes[i].found ? codes[i].code : NO_KIND;
     if (kind != want) val[i] = RMISS;
     if (val[i] == RMISS) {
       qcd[i] = 'Z';
