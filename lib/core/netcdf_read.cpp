@@ -183,7 +183,8 @@ bool as_type(double v, T& out) {
 // Element-wise conversion to real with markers replaced. Runs from the end so
 // that values may share storage with src.
 template <class T>
-void convert(const T* src, float* dst, int64_t n, const T* mk, int nm, float missing) {
+VORAN_WIDE_LOOP void convert(const T* src, float* dst, int64_t n, const T* mk, int nm,
+                             float missing) {
   if constexpr (std::is_same_v<T, float>) {
     // NaN and infinities are no observations: they would pass every range
     // check and poison whatever is derived from them. Unused marker places

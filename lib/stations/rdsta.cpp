@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/filecache.h"
 #include "stations/stations.h"
 #include "tables/tables.h"
 
@@ -135,7 +136,7 @@ struct Reader {
     width = 1;
     for (int d = 0; d < ndims; ++d) {
       size_t dl = 0;
-      if (nc_inq_dimlen(ncid, DIMIDS[d], &dl) != NC_NOERR) {
+      if (voran::fc_inq_dimlen(ncid, DIMIDS[d], dl) != NC_NOERR) {
         fail("NCDINQ", item);
         return false;
       }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/filecache.h"
 #include "stations/stations.h"
 #include "tables/tables.h"
 
@@ -132,7 +133,7 @@ void MSFCSTA(std::string_view atime, int32_t& nsta, char* stid, int32_t* wmoid, 
       int recdim = -1;
       size_t nrec = 0;
       if (nc_inq_unlimdim(ncid, &recdim) != NC_NOERR || recdim < 0 ||
-          nc_inq_dimlen(ncid, recdim, &nrec) != NC_NOERR || nrec == 0) {
+          voran::fc_inq_dimlen(ncid, recdim, nrec) != NC_NOERR || nrec == 0) {
         release_slot(s, true, d);
         continue;
       }
