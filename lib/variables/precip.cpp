@@ -88,14 +88,15 @@ void mesonet_period(int32_t code, int32_t slot, int32_t n, float* val, char* qcd
   voran::read_names11("stationName", slot, voran::REC_STATION, status);
   if (status != MST_OK) return;
   int32_t want = required_period(code);
+  // APRSWXNET reports are accumulations since local midnight.
+  bool aprs[voran::NPROV + 1] = {};
+  for (int32_t k = 1; k <= voran::NPROV; ++k)
+    aprs[k] = voran::feq(voran::fview(PROVTBL.SUBSRC_NAME[0][k - 1], 10), "APRSWXNET");
   const voran::ProvMatch* codes = voran::record_providers(n, 11, 1);
   for (int32_t i = 0; i < n; ++i) {
     const voran::ProvMatch& m = codes[i];
     int32_t q = m.found ? m.code : 0;
-    // APRSWXNET reports are accumulations since local midnight.
-    if (m.found && voran::feq(voran::fview(PROVTBL.SUBSRC_NAME[0][m.provider - 1], 10),
-                              "APRSWXNET"))
-      q = -3;
+    if (m.found && aprs[m.provider]) q = -3;
     if (q != want) val[i] = RMISS;
     if (val[i] != RMISS) val[i] = val[i] * MM_TO_M;
   }

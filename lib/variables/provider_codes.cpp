@@ -26,6 +26,18 @@ void keep11(const char* src, int32_t nchar, char* dst) {
   }
 }
 
+// keep11 of cnt records of nchar characters each.
+void keep_records(const char* src, int32_t nchar, int32_t cnt, char* dst) {
+  if (nchar == NAME11) {
+    // The records are kept whole: one loop over all their characters.
+    const int64_t n = int64_t{cnt} * NAME11;
+    for (int64_t k = 0; k < n; ++k) dst[k] = src[k] == '\0' ? ' ' : src[k];
+    return;
+  }
+  for (int32_t i = 0; i < cnt; ++i)
+    keep11(src + static_cast<int64_t>(i) * nchar, nchar, dst + static_cast<int64_t>(i) * NAME11);
+}
+
 // Equal over the first len characters, NUL counted as blank.
 bool same(const char* a, const char* b, int32_t len) {
   return feq_nul(std::string_view(a, static_cast<std::size_t>(len)),
@@ -169,6 +181,11 @@ void number_providers(int32_t n) {
   std::memset(DHASH, 0, sizeof DHASH);
   for (int32_t i = 0; i < n; ++i) {
     const char* p = REC_PROVIDER + int64_t{i} * NAME11;
+    // Neighbouring records often share their provider.
+    if (i > 0 && std::memcmp(p, p - NAME11, NAME11) == 0) {
+      REC_PROV_ID[i] = REC_PROV_ID[i - 1];
+      continue;
+    }
     uint32_t h = fnv(p, NAME11, false) & (NDHASH - 1);
     while (DHASH[h] != 0 && std::memcmp(DISTINCT[DHASH[h] - 1], p, NAME11) != 0)
       h = (h + 1) & (NDHASH - 1);
@@ -245,9 +262,7 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
         status = MST_BAD_FILE;
         return;
       }
-      for (int32_t i = 0; i < cnt; ++i)
-        keep11(PIECEBUF + static_cast<int64_t>(i) * nchar, nchar,
-               out + static_cast<int64_t>(r - 1 + i) * NAME11);
+      keep_records(PIECEBUF, nchar, cnt, out + static_cast<int64_t>(r - 1) * NAME11);
     }
   }
   if (tag != nullptr && name.size() <= NC_MAX_NAME && fc_is_open(ncid)) {
