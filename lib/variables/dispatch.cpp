@@ -138,6 +138,8 @@ void read_direct(int32_t code, int32_t dset, int32_t slot, int32_t nlevf, int32_
   const int32_t n = SFCSTRN.FILE_NREC[slot - 1] * nlevf;
   read_values(code, dset, slot, s.TMPVAL, status, nlevf);
   if (status != MST_OK && status != MST_NOT_IN_DATABASE) return;
+  // A read writes every value; a variable the file lacks leaves them missing.
+  if (status == MST_NOT_IN_DATABASE) fill_missing(n, s.TMPVAL, nullptr, nullptr, nullptr);
   bool has_qc = false;
   read_qc(code, dset, slot, nlevf, s.TMPQCD, s.TMPQCA, s.TMPQCR, has_qc, status);
   VORANCOM2.QC_SOURCE = has_qc ? 1 : 2;
@@ -307,10 +309,10 @@ void MGETSFC(std::string_view atime, std::string_view varnam, int32_t& nsta, int
       return give_up();
     }
 
-    // Start every file from missing values: a variable absent from the file,
-    // or records a routine leaves alone, must not show another file's data.
-    fill_missing(static_cast<int32_t>(nfile), s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR);
     if (Deriv fn = route(code, dset)) {
+      // Derivations start from missing values: records a routine leaves
+      // alone must not show another file's data.
+      fill_missing(static_cast<int32_t>(nfile), s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR);
       fn(code, dset, f, s.TMPVAL, s.TMPQCD, s.TMPQCA, s.TMPQCR, status);
       // A climate-network file without its archive temperature still has
       // the ordinary one: read it directly rather than lose it.
