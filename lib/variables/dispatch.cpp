@@ -159,9 +159,10 @@ void set_missing(int32_t j, float* obs, char* qcd, int32_t* qca, int32_t* qcr) {
 // on that name a record of file f get its values (missing values when the
 // record is not in the file). Returns how many got a value; run_end is the
 // first entry after 'from' that names another file.
-VORAN_WIDE_LOOP int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count, float* __restrict obs,
-                 char* __restrict qcd, int32_t* __restrict qca, int32_t* __restrict qcr,
-                 int32_t& run_end) {
+VORAN_WIDE_LOOP int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t count,
+                                 float* __restrict obs, char* __restrict qcd,
+                                 int32_t* __restrict qca, int32_t* __restrict qcr,
+                                 int32_t& run_end) {
   const VORANTMP3_t& s = VORANTMP3;
   const int32_t* __restrict file = SFCSTRN.STA_FILE;
   const int32_t* __restrict rec = SFCSTRN.STA_REC;

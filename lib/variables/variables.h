@@ -101,7 +101,8 @@ ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, 
 void record_provider(int32_t i, int32_t provw, const char* station, int32_t which, ProvMatch& out);
 // record_provider for records 0..n-1, each with its station name in
 // REC_STATION, computed once while the names and the table stay as they
-// are. The result is valid until the next call.
+// are. The result stays valid until the next call for the same kind of code
+// (which) or the next write of the names.
 const ProvMatch* record_providers(int32_t n, int32_t provw, int32_t which);
 // First entry of provider table 1 whose name equals the record's provider
 // (same significant length within provw characters), 0 when none.
