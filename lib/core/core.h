@@ -23,6 +23,13 @@ bool feq(std::string_view a, std::string_view b);
 bool feq_nul(std::string_view a, std::string_view b);
 // Copy src into the fixed field dst[0..width), blank-padding or truncating.
 void fset(char* dst, std::size_t width, std::string_view src);
+// fset from srcw characters read from a file, NULs made blanks: names from
+// files are kept so, since they compare with NUL counted as blank.
+inline void fset_nul(char* dst, int64_t width, const char* src, int64_t srcw) {
+  const int64_t n = srcw < width ? (srcw > 0 ? srcw : 0) : width;
+  for (int64_t k = 0; k < n; ++k) dst[k] = src[k] == '\0' ? ' ' : src[k];
+  for (int64_t k = n; k < width; ++k) dst[k] = ' ';
+}
 // The field dst[0..width) as a view.
 inline std::string_view fview(const char* p, std::size_t width) { return {p, width}; }
 // M_LSTCHR of the n characters at p, inline for loops over every record.

@@ -115,7 +115,8 @@ int32_t locate(const ReaderKind& k, std::string_view name, int32_t ncid, int32_t
   for (int i = 0; i < s.ndims; ++i) {
     size_t dlen = 0;
     // The record dimension may only be the first one.
-    if (voran::fc_inq_dimlen(ncid, s.dimids[i], dlen) != NC_NOERR || (i > 0 && s.dimids[i] == recdim)) {
+    if (voran::fc_inq_dimlen(ncid, s.dimids[i], dlen) != NC_NOERR ||
+        (i > 0 && s.dimids[i] == recdim)) {
       report(k, "BAD NCDINQ - ", true);
       return MST_NETCDF;
     }

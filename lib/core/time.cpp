@@ -31,15 +31,6 @@ int32_t month_seconds(int32_t month0, int32_t year1900) {
   return (month0 == 1 && leap(year1900)) ? MONTH_SEC[1] + DAYSEC : MONTH_SEC[month0];
 }
 
-// The day of the latest M_CNVTTM: times are mostly converted in runs from
-// one day, whose date then needs no search through years and months.
-struct LastDay {
-  bool valid;
-  int64_t start;  // integer time of the day's 00:00:00
-  int32_t year1900, month, day;
-};
-LastDay LAST_DAY;
-
 // Two decimal digits of v (0..99) at p.
 void put2(char* p, int32_t v) {
   p[0] = static_cast<char>('0' + v / 10);
@@ -106,31 +97,20 @@ int32_t M_GTI4TM(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t
 // 1943 and 2080, outside the years M_GTI4TM makes).
 void M_CNVTTM(int32_t itime, int32_t& year1900, int32_t& month, int32_t& day, int32_t& hour,
               int32_t& minute, int32_t& second, int32_t& status) {
-  int32_t rest = 0;
-  const int64_t since = int64_t{itime} - LAST_DAY.start;
-  if (LAST_DAY.valid && since >= 0 && since < DAYSEC) {
-    rest = static_cast<int32_t>(since);
-    year1900 = LAST_DAY.year1900;
-    month = LAST_DAY.month;
-    day = LAST_DAY.day;
+  int64_t t = itime;
+  int32_t y = EPOCH_YEAR;
+  if (t >= 0) {
+    while (t >= year_seconds(y)) t -= year_seconds(y++);
   } else {
-    int64_t t = itime;
-    int32_t y = EPOCH_YEAR;
-    if (t >= 0) {
-      while (t >= year_seconds(y)) t -= year_seconds(y++);
-    } else {
-      while (t < 0) t += year_seconds(--y);
-    }
-    int32_t m = 0;
-    while (t >= month_seconds(m, y)) t -= month_seconds(m++, y);
-    rest = static_cast<int32_t>(t);
-    const int32_t d = rest / DAYSEC + 1;
-    rest %= DAYSEC;
-    LAST_DAY = {true, int64_t{itime} - rest, y, m + 1, d};
-    year1900 = y;
-    month = m + 1;
-    day = d;
+    while (t < 0) t += year_seconds(--y);
   }
+  int32_t m = 0;
+  while (t >= month_seconds(m, y)) t -= month_seconds(m++, y);
+  auto rest = static_cast<int32_t>(t);
+  year1900 = y;
+  month = m + 1;
+  day = rest / DAYSEC + 1;
+  rest %= DAYSEC;
   hour = rest / 3600;
   rest %= 3600;
   minute = rest / 60;
@@ -138,17 +118,15 @@ void M_CNVTTM(int32_t itime, int32_t& year1900, int32_t& month, int32_t& day, in
   status = MST_OK;
 }
 
+namespace {
 // Integer time to time string. Only 1980-2079 can be named by a two-digit year
 // that reads back as the same year, so other times are refused (status 4)
 // rather than written as a string that means a year a century away.
-void M_MKFNAM(int32_t itime, char* atime, int32_t& status) {
-  int32_t y = 0, mo = 0, dd = 0, hh = 0, mi = 0, ss = 0;
+int32_t make_name(int32_t itime, char* atime) {
+  int32_t y = 0, mo = 0, dd = 0, hh = 0, mi = 0, ss = 0, status = MST_OK;
   M_CNVTTM(itime, y, mo, dd, hh, mi, ss, status);
-  if (status != MST_OK) return;
-  if (y < 80 || y >= 180) {
-    status = MST_BAD_TIME;
-    return;
-  }
+  if (status != MST_OK) return status;
+  if (y < 80 || y >= 180) return MST_BAD_TIME;
   if (y >= 100) y -= 100;
   int32_t jday = dd + DAYS_BEFORE[mo - 1] + ((mo >= 3 && leap(y)) ? 1 : 0);
   put2(atime, y);
@@ -156,7 +134,29 @@ void M_MKFNAM(int32_t itime, char* atime, int32_t& status) {
   put2(atime + 3, jday % 100);
   put2(atime + 5, hh);
   put2(atime + 7, mi);
-  status = MST_OK;
+  return MST_OK;
+}
+
+// Time strings remembered by time: a station list names the time of every
+// report, and many reports share one.
+struct TimeName {
+  bool used;
+  int32_t itime;
+  int32_t status;
+  char text[9];
+};
+TimeName TIME_NAMES[4096];
+}  // namespace
+
+void M_MKFNAM(int32_t itime, char* atime, int32_t& status) {
+  TimeName& e = TIME_NAMES[(static_cast<uint32_t>(itime) * 2654435761u) >> 20];
+  if (!e.used || e.itime != itime) {
+    e.used = true;
+    e.itime = itime;
+    e.status = make_name(itime, e.text);
+  }
+  status = e.status;
+  if (status == MST_OK) std::memcpy(atime, e.text, 9);
 }
 
 void M_CVJLMD(int32_t jday, int32_t year, int32_t& month, int32_t& day, int32_t& status) {

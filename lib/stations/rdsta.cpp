@@ -178,10 +178,7 @@ struct Reader {
       for (int32_t r = 0; r < c; ++r) {
         const char* src = CBUF + static_cast<std::size_t>(r) * kw;
         char* dst = out + static_cast<std::size_t>(done + r) * field;
-        int32_t last = voran::last_significant(src, kw);
-        if (last > field) last = field;
-        for (int32_t k = 0; k < last; ++k) dst[k] = src[k] == '\0' ? ' ' : src[k];
-        for (int32_t k = last; k < field; ++k) dst[k] = ' ';
+        voran::fset_nul(dst, field, src, voran::last_significant(src, kw));
       }
     }
     return true;

@@ -49,29 +49,6 @@ bool in_frame(float lat, float lon) {
   return x >= -7500.0f && x <= 8677500.0f && y >= -7500.0f && y <= 8197500.0f;
 }
 
-// Report times as text, remembered by time: many reports share one, and
-// M_MKFNAM's text depends on the time alone.
-struct TimeText {
-  bool used;
-  int32_t itime;
-  int32_t status;
-  char text[9];
-};
-TimeText TIME_TEXTS[4096];
-
-void time_text(int32_t itime, char* out) {
-  TimeText& e = TIME_TEXTS[(static_cast<uint32_t>(itime) * 2654435761u) >> 20];
-  if (!e.used || e.itime != itime) {
-    e.used = true;
-    e.itime = itime;
-    M_MKFNAM(itime, e.text, e.status);
-  }
-  if (e.status == 0)
-    std::memcpy(out, e.text, 9);
-  else
-    std::memset(out, ' ', 9);
-}
-
 void release_slot(int32_t s, bool close, int32_t d) {
   if (close) {
     MVORANCLS1(SFCSTRN.FILE_NCID[s - 1], {SFCSTRC.DSET_DIR[d - 1], voran::PATHLEN},
@@ -204,7 +181,9 @@ void MSFCSTA(std::string_view atime, int32_t& nsta, char* stid, int32_t* wmoid, 
       lat[k] = LATL[i];
       lon[k] = LONL[i];
       elev[k] = ELEVL[i];
-      time_text(OBTIME[i], obstime + 9 * k);
+      int32_t st = 0;
+      M_MKFNAM(OBTIME[i], obstime + 9 * k, st);
+      if (st != 0) std::memset(obstime + 9 * k, ' ', 9);
       std::memcpy(provider + 10 * k, PROVL[i], 10);
       SFCSTRN.STA_FILE[k] = FNUML[i];
       SFCSTRN.STA_REC[k] = RNUML[i];

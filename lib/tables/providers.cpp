@@ -43,14 +43,6 @@ int32_t trunc_i32(float v) {
   return static_cast<int32_t>(v);
 }
 
-// Copy a name read from a file into a table field, NULs made blanks.
-void store_name(char* dst, int width, const char* src, int srcw) {
-  for (int i = 0; i < width; ++i) {
-    char c = i < srcw ? src[i] : ' ';
-    dst[i] = (c == '\0') ? ' ' : c;
-  }
-}
-
 // Selection of a provider seen for the first time: the first request that
 // named it, otherwise the default.
 bool initial_selection(int p, std::string_view name) {
@@ -285,7 +277,7 @@ void M_IDSUBSRC(int32_t n, const char* names, int32_t* srcnum, int32_t& status) 
           num = 999;
           lasting = false;
         } else {
-          store_name(PROVTBL.SUBSRC_NAME[p][e], 10, name.data(), 10);
+          voran::fset_nul(PROVTBL.SUBSRC_NAME[p][e], 10, name.data(), 10);
           PROVTBL.SUBSRC_NAMLEN[p][e] = M_LSTCHR(voran::fview(PROVTBL.SUBSRC_NAME[p][e], 10), 10);
           PROVTBL.SUBSRC_SELECTED[p][e] = initial_selection(p, name);
           num = c;
@@ -399,7 +391,7 @@ bool merge_entry(const Table& t, int p, std::string_view key, const float* code)
   int32_t k = clamp_count(t.count, t.capacity);
   if (k == t.capacity) return false;
   char* dst = t.names + k * t.width;
-  store_name(dst, t.width, key.data(), static_cast<int>(key.size()));
+  voran::fset_nul(dst, t.width, key.data(), static_cast<int64_t>(key.size()));
   t.namlen[k] = M_LSTCHR(voran::fview(dst, t.width), t.width);
   for (int c = 0; c < t.ncodes; ++c) t.codes[c][k] = trunc_i32(code[c]);
   if (t.selected) t.selected[k] = initial_selection(p, key);

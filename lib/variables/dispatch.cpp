@@ -189,7 +189,8 @@ VORAN_WIDE_LOOP int32_t scatter1(int32_t f, int32_t nrec, int32_t from, int32_t 
     while (len + BLOCK <= most) {
       int ok = 1;
       for (int32_t k = 0; k < BLOCK; ++k)
-        ok &= static_cast<int>(file[j + len + k] == f) & static_cast<int>(rec[j + len + k] == r + len + k);
+        ok &= static_cast<int>(file[j + len + k] == f) &
+              static_cast<int>(rec[j + len + k] == r + len + k);
       if (!ok) break;
       len += BLOCK;
     }

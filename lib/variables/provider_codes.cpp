@@ -19,23 +19,12 @@ namespace {
 constexpr int64_t PIECE = int64_t{1} << 22;
 char PIECEBUF[PIECE];
 
-void keep11(const char* src, int32_t nchar, char* dst) {
-  for (int i = 0; i < NAME11; ++i) {
-    char c = i < nchar ? src[i] : ' ';
-    dst[i] = (c == '\0') ? ' ' : c;
-  }
-}
-
-// keep11 of cnt records of nchar characters each.
+// The first NAME11 characters of cnt records of nchar characters each.
 void keep_records(const char* src, int32_t nchar, int32_t cnt, char* dst) {
-  if (nchar == NAME11) {
-    // The records are kept whole: one loop over all their characters.
-    const int64_t n = int64_t{cnt} * NAME11;
-    for (int64_t k = 0; k < n; ++k) dst[k] = src[k] == '\0' ? ' ' : src[k];
-    return;
-  }
+  // Records of exactly NAME11 characters are kept whole, in one loop.
+  if (nchar == NAME11) return fset_nul(dst, int64_t{cnt} * NAME11, src, int64_t{cnt} * NAME11);
   for (int32_t i = 0; i < cnt; ++i)
-    keep11(src + static_cast<int64_t>(i) * nchar, nchar, dst + static_cast<int64_t>(i) * NAME11);
+    fset_nul(dst + int64_t{i} * NAME11, NAME11, src + int64_t{i} * nchar, nchar);
 }
 
 // Equal over the first len characters, NUL counted as blank.
@@ -75,7 +64,7 @@ struct Entries {
 };
 
 Entries entries_of(const char* prov, int32_t provw) {
-  int32_t len = M_LSTCHR(std::string_view(prov, static_cast<std::size_t>(std::max(provw, 0))), provw);
+  const int32_t len = last_significant(prov, std::max(provw, 0));
   Entries e{next_provider(prov, len, 0), -1};
   if (e.first >= 0 && PROVTBL.SUBSRC_CODE3[0][e.first] != 0) {
     for (int32_t k = next_provider(prov, len, e.first + 1); k >= 0;
@@ -251,7 +240,7 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
     // Not a per-record variable: no names.
     std::memset(out, ' ', static_cast<std::size_t>(nrec) * NAME11);
   } else {
-    keep11(PIECEBUF, nchar, out);
+    keep_records(PIECEBUF, nchar, 1, out);
     int32_t per = nchar > 0 ? static_cast<int32_t>(std::min<int64_t>(PIECE / nchar, nrec)) : nrec;
     for (int32_t r = 2; r <= nrec; r += per) {
       int32_t cnt = std::min(per, nrec - r + 1);
@@ -278,7 +267,8 @@ void read_names11(std::string_view name, int32_t slot, char* out, int32_t& statu
 
 namespace {
 // The code a record gets from the entries its provider leads to.
-[[gnu::always_inline]] inline ProvMatch resolve(const Entries& e, const char* station, int32_t which) {
+[[gnu::always_inline]] inline ProvMatch resolve(const Entries& e, const char* station,
+                                                int32_t which) {
   auto own = [which](int32_t k) {
     int32_t code = which == 1 ? PROVTBL.SUBSRC_CODE1[0][k] : PROVTBL.SUBSRC_CODE2[0][k];
     return ProvMatch{true, true, k + 1, code};

@@ -121,7 +121,7 @@ void read_qc_named(std::string_view name, int32_t slot, int32_t nval, char* qcd,
   const int32_t nv = std::max(nval, 1);
   const int32_t step = nchar >= nv ? nchar / nv : 0;
   if (nv == 1 && nchar == 1 && n <= static_cast<int32_t>(sizeof DDBUF)) {
-    for (int32_t i = 0; i < n; ++i) qcd[i] = DDBUF[i] == '\0' ? ' ' : DDBUF[i];
+    fset_nul(qcd, n, DDBUF, n);
   } else {
     int64_t rec = 0;
     for (int32_t i = 0; i < n; ++rec) {
