@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "core/state.h"
@@ -40,6 +41,37 @@ inline int32_t last_significant(const char* p, int32_t n) {
     --n;
   }
   return 0;
+}
+// Hashing of names for the lookup tables of the per-record loops: a name
+// goes in eight characters at a time.
+inline uint64_t hash_mix(uint64_t h, uint64_t v) {
+  h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+  return h ^ (h >> 32);
+}
+// Every NUL byte of a word made a blank. (v & 0x7f..) + 0x7f.. sets a byte's
+// high bit exactly when its low seven bits are not all zero, without carries
+// between bytes; or-ing v adds the bytes whose own high bit is set.
+inline uint64_t nul_to_blank(uint64_t v) {
+  constexpr uint64_t low7 = 0x7f7f7f7f7f7f7f7full;
+  constexpr uint64_t high = 0x8080808080808080ull;
+  const uint64_t nonzero = ((v & low7) + low7) | v;
+  const uint64_t zero_high = ~nonzero & high;  // 0x80 in every NUL byte
+  return v | (zero_high >> 7) * 0x20u;
+}
+// h mixed with the n characters at p, NULs as blanks when nul_blank (names
+// equal with NUL counted as blank then hash alike).
+inline uint64_t hash_field(uint64_t h, const char* p, int32_t n, bool nul_blank) {
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = hash_mix(h, nul_blank ? nul_to_blank(w) : w);
+  }
+  if (n > 0) {
+    uint64_t w = 0;
+    std::memcpy(&w, p, static_cast<std::size_t>(n));
+    h = hash_mix(h, nul_blank ? nul_to_blank(w) : w);
+  }
+  return h;
 }
 // Loops over every value of a file are built twice, for AVX2 and for any
 // x86-64, and the processor's kind picks one when the program starts. The

@@ -41,29 +41,15 @@ uint32_t float_bits(float f) {
   return u;
 }
 
-// Word-wise mixing: the key's 10-character fields go in as an 8- and a
-// 2-character word.
-uint64_t mix(uint64_t h, uint64_t v) {
-  h = (h ^ v) * 0x9E3779B97F4A7C15ull;
-  return h ^ (h >> 32);
-}
-
-uint64_t mix_field(uint64_t h, const char* p) {
-  uint64_t head = 0;
-  uint16_t tail = 0;
-  std::memcpy(&head, p, 8);
-  std::memcpy(&tail, p + 8, 2);
-  return mix(mix(h, head), tail);
-}
-
 uint64_t key_hash(const KeyView& kv, int32_t i) {
   uint64_t h = 1469598103934665603ull;
-  h = mix_field(h, kv.stid + 10 * static_cast<std::size_t>(i));
-  if (kv.dset == 4) h = mix_field(h, kv.provider + 10 * static_cast<std::size_t>(i));
+  h = voran::hash_field(h, kv.stid + 10 * static_cast<std::size_t>(i), 10, false);
+  if (kv.dset == 4)
+    h = voran::hash_field(h, kv.provider + 10 * static_cast<std::size_t>(i), 10, false);
   if (kv.dset == 2) {
     uint64_t a = float_bits(kv.lat[i]);
     uint64_t b = float_bits(kv.lon[i]);
-    h = mix(h, (a << 32) | b);
+    h = voran::hash_mix(h, (a << 32) | b);
   }
   return h ^ (h >> 29);
 }

@@ -178,31 +178,17 @@ struct MemoSlot {
 MemoSlot MEMO[MEMO_SLOTS];
 uint32_t MEMO_GEN = 0;
 
-// Every NUL byte of a word made a blank. (v & 0x7f..) + 0x7f.. sets a byte's
-// high bit exactly when its low seven bits are not all zero, without carries
-// between bytes; or-ing v adds the bytes whose own high bit is set.
-template <typename T>
-T nul_to_blank(T v) {
-  constexpr T low7 = static_cast<T>(0x7f7f7f7f7f7f7f7full);
-  constexpr T high = static_cast<T>(0x8080808080808080ull);
-  T nonzero = static_cast<T>(((v & low7) + low7) | v);
-  T zero_high = static_cast<T>(~nonzero & high);  // 0x80 in every NUL byte
-  return static_cast<T>(v | static_cast<T>((zero_high >> 7) * 0x20u));
-}
-
 MemoKey memo_key(const char* name) {
   MemoKey k{};
   std::memcpy(&k.head, name, 8);
   std::memcpy(&k.tail, name + 8, 2);
-  k.head = nul_to_blank(k.head);
-  k.tail = nul_to_blank(k.tail);
+  k.head = voran::nul_to_blank(k.head);
+  k.tail = static_cast<uint16_t>(voran::nul_to_blank(k.tail));
   return k;
 }
 
 uint32_t memo_hash(const MemoKey& k) {
-  uint64_t h = (k.head ^ (uint64_t{k.tail} << 48) ^ (uint64_t{k.tail} << 7)) *
-               0x9E3779B97F4A7C15ull;
-  return static_cast<uint32_t>(h >> 40);
+  return static_cast<uint32_t>(voran::hash_mix(voran::hash_mix(0, k.head), k.tail));
 }
 
 // The number of a name by the table as it is now: the first entry first, a

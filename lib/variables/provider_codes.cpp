@@ -45,14 +45,8 @@ int32_t next_provider(const char* prov, int32_t len, int32_t k0) {
   return -1;
 }
 
-uint32_t fnv(const char* p, int32_t n, bool nul_blank) {
-  uint32_t h = 2166136261u;
-  for (int32_t i = 0; i < n; ++i) {
-    char c = p[i];
-    if (nul_blank && c == '\0') c = ' ';
-    h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-  }
-  return h;
+uint32_t name_hash(const char* p, int32_t n, bool nul_blank) {
+  return static_cast<uint32_t>(hash_field(0, p, n, nul_blank));
 }
 
 // The entries a provider name leads to: its first entry, and the first
@@ -104,7 +98,7 @@ void index_subtypes() {
     const int32_t len = PROVTBL.SUBTYPE_NAMLEN[0][m];
     if (len < 1 || len > NAME11) continue;  // matches no station name
     const char* name = PROVTBL.SUBTYPE_NAME[0][m];
-    uint32_t h = fnv(name, len, true) & (NSUBINDEX - 1);
+    uint32_t h = name_hash(name, len, true) & (NSUBINDEX - 1);
     bool taken = false;
     for (; SUBINDEX[h] != 0; h = (h + 1) & (NSUBINDEX - 1)) {
       const int32_t o = SUBINDEX[h] - 1;
@@ -121,7 +115,7 @@ void index_subtypes() {
 // The index is built at the first lookup of each file.
 int32_t find_subtype(const char* station, int32_t slen) {
   if (SUBINDEX_GEN != GEN) index_subtypes();
-  for (uint32_t h = fnv(station, slen, true) & (NSUBINDEX - 1); SUBINDEX[h] != 0;
+  for (uint32_t h = name_hash(station, slen, true) & (NSUBINDEX - 1); SUBINDEX[h] != 0;
        h = (h + 1) & (NSUBINDEX - 1)) {
     const int32_t m = SUBINDEX[h] - 1;
     if (PROVTBL.SUBTYPE_NAMLEN[0][m] == slen && same(station, PROVTBL.SUBTYPE_NAME[0][m], slen))
@@ -175,7 +169,7 @@ void number_providers(int32_t n) {
       REC_PROV_ID[i] = REC_PROV_ID[i - 1];
       continue;
     }
-    uint32_t h = fnv(p, NAME11, false) & (NDHASH - 1);
+    uint32_t h = name_hash(p, NAME11, false) & (NDHASH - 1);
     while (DHASH[h] != 0 && std::memcmp(DISTINCT[DHASH[h] - 1], p, NAME11) != 0)
       h = (h + 1) & (NDHASH - 1);
     if (DHASH[h] == 0) {
@@ -291,7 +285,7 @@ namespace {
 
 ProvMatch provider_lookup(const char* prov, int32_t provw, const char* station, int32_t which) {
   if (provw < 1 || provw > NAME11) return resolve(entries_of(prov, provw), station, which);
-  Memo& m = MEMO[fnv(prov, provw, false) % NMEMO];
+  Memo& m = MEMO[name_hash(prov, provw, false) % NMEMO];
   if (m.gen != GEN || m.provw != provw ||
       std::memcmp(m.prov, prov, static_cast<std::size_t>(provw)) != 0) {
     m.e = entries_of(prov, provw);
