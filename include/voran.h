@@ -95,3 +95,27 @@ void MSETPSDOM(float xpole, float ypole, float orient, float truelat, float xmin
 
 // Latitude/longitude box, limits inclusive, no wrap-around at 180 degrees.
 void MSETBOXDOM(float latmin, float latmax, float lonmin, float lonmax, int32_t& status);
+
+// ---- Inquiries, for programs that present the tables to people (tools,
+// bindings). None changes the library's state.
+
+// Entry `index` (1-based) of the current dataset's code table: its name
+// (7 chars, blank-padded), internal code and type letter ("N" or "C");
+// `count` receives the number of entries. Status 3002 before any MINIT,
+// 4002 for an index outside 1..count (count is still set).
+void MVCNINQ(int32_t index, char* name, int32_t& code, char* type, int32_t& count,
+             int32_t& status);
+
+// Entry `index` (1-based) of the surface provider table: its name (10 chars,
+// blank-padded) and whether its reports are selected; `count` receives the
+// number of providers known now (the table grows as data files are read).
+// Status 3002 before the surface dataset is initialised, 4002 for an index
+// outside 1..count.
+void MSFCPVDRINQ(int32_t index, char* name, bool& selected, int32_t& count, int32_t& status);
+
+// The last message the library composed, whether or not messages are
+// switched on: copies at most `len` characters into `text` (no NUL) and
+// returns the message's full length, 0 when there is none. MCLRMSG forgets
+// it, so that a caller can tell which call composed the next one.
+int32_t MGETMSG(char* text, int32_t len);
+void MCLRMSG();

@@ -10,6 +10,7 @@ terrain grid are written here too. Run from the repository root:
 """
 import math
 import os
+import re
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -285,6 +286,59 @@ def surface_tables():
     return readme_rows()
 
 
+# CF standard names of the surface variables that have one.
+STANDARD_NAMES = {
+    "TD": "dew_point_temperature", "RH": "relative_humidity", "P": "surface_air_pressure",
+    "PMSL": "air_pressure_at_mean_sea_level", "T": "air_temperature",
+    "DD": "wind_from_direction", "FF": "wind_speed", "U": "eastward_wind",
+    "V": "northward_wind", "VIS": "visibility_in_air", "ELEV": "surface_altitude",
+    "LAT": "latitude", "LON": "longitude", "DDGUST": "wind_gust_from_direction",
+    "FFGUST": "wind_speed_of_gust", "T24MAX": "air_temperature", "T24MIN": "air_temperature",
+    "SST": "sea_surface_temperature", "WVHT": "sea_surface_wave_significant_height",
+    "PCPRATE": "precipitation_flux", "SNOWD": "surface_snow_thickness",
+    "SPECHUM": "specific_humidity", "TDD": "dew_point_depression",
+    "TV": "virtual_temperature", "ABSHUM": "mass_concentration_of_water_vapor_in_air",
+    "SOILT": "soil_temperature", "FSRD": "surface_downwelling_shortwave_flux_in_air",
+    "WTRLVL": "water_surface_height_above_reference_datum",
+}
+for _n in ["PCP1H", "PCP3H", "PCP6H", "PCP12H", "PCP18H", "PCP24H", "PCPUTCM", "PCPLCM",
+           "PCPSLR", "PCPSTRM", "PCP5M", "PCPMAN", "PCPMON"]:
+    STANDARD_NAMES[_n] = "lwe_thickness_of_precipitation_amount"
+
+# Unit words of the meanings, as UDUNITS writes them.
+UNIT_WORDS = [("kg m-2 s-1", "kg m-2 s-1"), ("W/m2", "W m-2"), ("J/m2", "J m-2"),
+              ("kg/kg", "kg kg-1"), ("kg/m3", "kg m-3"), ("m/s", "m s-1"),
+              ("degrees north", "degrees_north"), ("degrees east", "degrees_east"),
+              ("degrees", "degree"), ("fraction", "1"), ("%", "%"), ("Pa", "Pa"),
+              ("K", "K"), ("m", "m")]
+
+
+def units_of(v):
+    """The unit of the values callers get, from the meaning's last unit word."""
+    if v["ctype"] == "C":
+        return ""
+    parts = [p.strip() for p in re.sub(r"\([^)]*\)", "", v["meaning"]).split(",")]
+    for part in reversed(parts[1:]):
+        for word, unit in UNIT_WORDS:
+            if part == word or part.startswith(word + " "):
+                return unit
+    return "1"
+
+
+def levels_of(code):
+    return 6 if code == 44 else 2 if code in (40, 41) else 1
+
+
+def descriptions():
+    """sfcdesc.txt: name, code, levels, unit, CF standard name, meaning (tabs)."""
+    lines = ["# name\tcode\tlevels\tunits\tstandard_name\tdescription"]
+    for v in sorted(VARS, key=lambda v: v["name"].ljust(7).encode()):
+        lines.append("\t".join([v["name"], str(v["code"]), str(levels_of(v["code"])),
+                                units_of(v), STANDARD_NAMES.get(v["name"], ""),
+                                v["meaning"]]))
+    write("sfcdesc.txt", lines)
+
+
 def readme_rows():
     rows = ["| Name | Code | Meaning and unit | NetCDF name per network | QC |",
             "|---|---|---|---|---|"]
@@ -553,6 +607,7 @@ def readme(rows):
 
 if __name__ == "__main__":
     rows = surface_tables()
+    descriptions()
     other_tables()
     providers()
     stadic()
