@@ -1,0 +1,42 @@
+// Shared by the layer's sources: the one lock around the library and the
+// bookkeeping of what the library was last initialised for.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "voran/voran.hpp"
+
+namespace voran::detail {
+
+// Held around every call into the library.
+std::mutex& core_mutex();
+
+// The directory a query names, or the environment's; throws ArgumentError
+// naming `argument` when there is none.
+std::string resolve_dir(const std::string& given, const char* env, const char* argument);
+
+// MINIT of the surface dataset for these directories (lock held). The
+// library reads its directories from the environment, so they are put there
+// first. Throws Error on failure.
+void init_surface(const std::string& static_dir, const std::string& data_dir,
+                  const std::string& database);
+
+// After any MINIT the layer did not make for a query, the next query must
+// set everything again.
+void forget_configuration();
+
+// The library's last message, or empty.
+std::string last_message();
+// Throws Error for a nonzero status of `call`, with the library's message.
+void check(int32_t status, const char* call);
+
+// The code table of the initialised dataset with the units and descriptions
+// of sfcdesc.txt in `static_dir` (lock held).
+std::vector<VariableInfo> code_table(const std::string& static_dir);
+
+// Values per station of a variable code, as MGETSFC writes them.
+int32_t levels_of(int32_t code);
+
+}  // namespace voran::detail
