@@ -369,3 +369,49 @@ TEST(LayerTime, ParseFormatAndMinutes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The inquiry calls the layer stands on: bounded by the tables, and the
+// last message kept whether or not messages are on.
+TEST(Inquiries, IndexOutsideTheTableAndTheLastMessage) {
+  setenv("VORAN_STATIC", testutil::static_dir().c_str(), 1);
+  setenv("VORAN_DATA", "/", 1);
+  int32_t st = 0, count = -1, code = 0;
+  MINIT("SFC", "ZEM", false, st);
+  ASSERT_EQ(st, 0);
+  char name[10];
+  char type = ' ';
+  for (int32_t i : {0, -1}) {
+    MVCNINQ(i, name, code, &type, count, st);
+    EXPECT_EQ(st, MST_BAD_TABLE);
+  }
+  EXPECT_GT(count, 100);
+  MVCNINQ(count + 1, name, code, &type, count, st);
+  EXPECT_EQ(st, MST_BAD_TABLE);
+  MVCNINQ(count, name, code, &type, count, st);
+  EXPECT_EQ(st, 0);
+  bool sel = false;
+  int32_t np = 0;
+  MSFCPVDRINQ(np + 1000, name, sel, np, st);
+  EXPECT_EQ(st, MST_BAD_TABLE);
+  EXPECT_GE(np, 35);
+  MSFCPVDRINQ(1, name, sel, np, st);
+  EXPECT_EQ(std::string(name, 10), "ASOS      ");
+  EXPECT_TRUE(sel);
+
+  MCLRMSG();
+  EXPECT_EQ(MGETMSG(nullptr, 0), 0);
+  int32_t n = 0, nobs = 0;
+  float obs;
+  char qcd;
+  int32_t qca, qcr;
+  MGETSFC("212372000", "T", n, nobs, &obs, &qcd, &qca, &qcr, st);
+  EXPECT_EQ(st, MST_TIME_NOT_SET);
+  char text[8];
+  const int32_t len = MGETMSG(text, sizeof text);
+  EXPECT_EQ(len, int32_t(std::string_view("MGETSFC: TIME NOT INITIALIZED BY MSFCSTA").size()));
+  EXPECT_EQ(std::string(text, sizeof text), "MGETSFC:");
+}
+
+}  // namespace
