@@ -1,0 +1,193 @@
+// CSV and JSON Lines: one line per station and hour, the fields of the
+// shared layout, floats as the shortest text that reads back to the same
+// single-precision value.
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <stdexcept>
+
+#include "cli/writers.hpp"
+
+namespace voran::cli {
+namespace {
+
+// An output buffer flushed in large blocks.
+class Out {
+ public:
+  explicit Out(std::FILE* f) : f_(f) { buf_.reserve(CAP + 256); }
+  void put(std::string_view s) {
+    buf_.append(s);
+    if (buf_.size() >= CAP) flush();
+  }
+  void put(char c) { buf_.push_back(c); }
+  void number(float x) {
+    char b[32];
+    buf_.append(b, std::to_chars(b, b + sizeof b, x).ptr);
+  }
+  void number(int64_t x) {
+    char b[32];
+    buf_.append(b, std::to_chars(b, b + sizeof b, x).ptr);
+  }
+  void flush() {
+    if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size())
+      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
+    buf_.clear();
+  }
+  void close() {
+    flush();
+    if (std::fflush(f_) != 0)
+      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
+  }
+
+ private:
+  static constexpr std::size_t CAP = 1 << 20;
+  std::FILE* f_;
+  std::string buf_;
+};
+
+// One field value of a station and hour, in the form each format wants.
+struct Style {
+  bool json;
+  void missing(Out& o) const {
+    if (json) o.put("null");
+  }
+  void text(Out& o, std::string_view s) const {
+    if (!json) {
+      // Identifiers hold no commas or quotes in practice; quote any that do.
+      if (s.find_first_of(",\"\n") == std::string_view::npos) return o.put(s);
+      o.put('"');
+      for (char c : s) {
+        if (c == '"') o.put('"');
+        o.put(c);
+      }
+      return o.put('"');
+    }
+    o.put('"');
+    for (char c : s) {
+      const auto u = static_cast<unsigned char>(c);
+      if (c == '"' || c == '\\') {
+        o.put('\\');
+        o.put(c);
+      } else if (u < 0x20 || u >= 0x7f) {
+        char b[8];
+        std::snprintf(b, sizeof b, "\\u%04x", u);
+        o.put(b);
+      } else {
+        o.put(c);
+      }
+    }
+    o.put('"');
+  }
+};
+
+std::string iso(int64_t minutes) { return format_time(from_minutes(minutes)); }
+
+class TextWriter : public Writer {
+ public:
+  TextWriter(std::FILE* f, bool json) : out_(f), style_{json} {}
+
+  void begin(const std::vector<VariableInfo>& vars) override {
+    fields_ = fields(vars);
+    names_ = station_field_names();
+    for (const Field& f : fields_) names_.push_back(f.name);
+    if (style_.json) return;
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+      if (i) out_.put(',');
+      out_.put(names_[i]);
+    }
+    out_.put('\n');
+  }
+
+  void hour(const Hour& h) override {
+    const std::string time = format_time(h.time);
+    for (std::size_t i = 0; i < h.count(); ++i) {
+      k_ = 0;
+      if (style_.json) out_.put('{');
+      key();
+      style_.text(out_, time);
+      key();
+      style_.text(out_, h.station(i));
+      key();
+      if (h.wmo[i] == 999999)
+        style_.missing(out_);
+      else
+        out_.number(int64_t(h.wmo[i]));
+      key();
+      style_.text(out_, h.provider(i));
+      key();
+      style_.text(out_, h.network(i));
+      for (float x : {h.lat[i], h.lon[i], h.elev[i]}) {
+        key();
+        value(x);
+      }
+      key();
+      if (h.obs_minutes[i] == NO_TIME)
+        style_.missing(out_);
+      else
+        style_.text(out_, iso(h.obs_minutes[i]));
+      for (const Field& f : fields_) {
+        key();
+        const Column& c = h.columns[f.column];
+        const std::size_t e = i * std::size_t(c.info.levels) + std::size_t(f.level);
+        switch (f.kind) {
+          case FieldKind::Value:
+            value(c.values[e]);
+            break;
+          case FieldKind::Descriptor: {
+            const char d = c.qcd[e];
+            if (d == ' ' || d == '\0')
+              style_.missing(out_);
+            else
+              style_.text(out_, std::string_view(&d, 1));
+            break;
+          }
+          case FieldKind::Applied:
+            out_.number(int64_t(c.qca[e]));
+            break;
+          case FieldKind::Failed:
+            out_.number(int64_t(c.qcr[e]));
+            break;
+        }
+      }
+      out_.put(style_.json ? "}\n" : "\n");
+    }
+    out_.flush();
+  }
+
+  void finish() override { out_.close(); }
+
+ private:
+  // The separator before the next field and, in JSON, its key.
+  void key() {
+    if (style_.json) {
+      if (k_) out_.put(',');
+      out_.put('"');
+      out_.put(names_[k_]);
+      out_.put("\":");
+    } else if (k_) {
+      out_.put(',');
+    }
+    ++k_;
+  }
+  void value(float x) {
+    if (x == MISSING)
+      style_.missing(out_);
+    else
+      out_.number(x);
+  }
+
+  Out out_;
+  Style style_;
+  std::vector<Field> fields_;
+  std::vector<std::string> names_;
+  std::size_t k_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Writer> csv_writer(std::FILE* out) { return std::make_unique<TextWriter>(out, false); }
+std::unique_ptr<Writer> jsonl_writer(std::FILE* out) {
+  return std::make_unique<TextWriter>(out, true);
+}
+
+}  // namespace voran::cli
