@@ -22,21 +22,10 @@ const char* const STALIST_VARS[] = {
     "RDLDP2", "RDLDP3", "RDLDP4", "RDSTA1", "RDSTA2", "RDSTA3",  "RDSTA4",  "FSRD15M", "FSRD1H",
     "FSRD24H", "DSRD15M", "DSRD1H", "DSRD24H", "VIS"};
 
-// The sample tree of gen_sample, made once for the whole file.
+// The layer's queries on the sample tree.
 class Layer : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    root_ = new std::string(testutil::make_tmpdir());
-    const std::string gen = VORAN_BINARY_DIR "/gen_sample";
-    const std::string tables = VORAN_SOURCE_DIR "/static";
-    const char* argv[] = {gen.c_str(), "tree", tables.c_str(), nullptr};
-    ASSERT_EQ(testutil::run_program(*root_, argv, *root_ + "/gen.out", *root_ + "/gen.err"), 0);
-  }
-  static void TearDownTestSuite() {
-    std::filesystem::remove_all(*root_);
-    delete root_;
-  }
-  static std::string data() { return *root_ + "/tree"; }
+  static std::string data() { return testutil::sample_tree(); }
 
   static voran::Query query(std::vector<std::string> vars) {
     voran::Query q;
@@ -46,10 +35,7 @@ class Layer : public ::testing::Test {
     q.variables = std::move(vars);
     return q;
   }
-
-  static std::string* root_;
 };
-std::string* Layer::root_ = nullptr;
 
 // What a program calling the library directly gets.
 struct Direct {

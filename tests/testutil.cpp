@@ -65,4 +65,17 @@ bool ncgen(const std::string& cdl, const std::string& path) {
   return rc == 0;
 }
 
+const std::string& sample_tree() {
+  static const std::string tree = [] {
+    static std::string root = make_tmpdir();
+    std::atexit([] { std::filesystem::remove_all(root); });
+    const std::string gen = VORAN_BINARY_DIR "/gen_sample";
+    const std::string tables = VORAN_SOURCE_DIR "/static";
+    const char* argv[] = {gen.c_str(), "tree", tables.c_str(), nullptr};
+    if (run_program(root, argv, root + "/gen.out", root + "/gen.err") != 0) std::abort();
+    return root + "/tree";
+  }();
+  return tree;
+}
+
 }  // namespace testutil

@@ -25,4 +25,8 @@ int run_program(const std::string& dir, const char* const argv[], const std::str
 
 std::string read_file(const std::string& path);
 
+// The sample tree of gen_sample (2021-08-25 19, 20, 21 UTC), made once per
+// test program on first use and removed when it ends.
+const std::string& sample_tree();
+
 }  // namespace testutil
