@@ -3,7 +3,6 @@
 // name, order and describe the fields the same way.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -29,14 +28,11 @@ struct Field {
 const std::vector<std::string>& station_field_names();
 std::vector<Field> fields(const std::vector<VariableInfo>& vars);
 
-// One attribute of the CF layout: text, or integers (flag values and masks),
-// or floats (the fill value). Integers and floats take the type of the
-// variable they describe.
+// One attribute of the CF layout: text, or integers (flag values and masks).
 struct Attribute {
   std::string name;
   std::string text;
   std::vector<int32_t> ints;  // used when non-empty
-  std::vector<float> floats;  // used when non-empty and `ints` is empty
 };
 
 // Attributes of a field in the CF NetCDF layout (long_name, units,
@@ -46,22 +42,8 @@ struct Attribute {
 // also get _FillValue = MISSING, in their own type, from the writer.
 std::vector<Attribute> cf_attributes(const Field& f, const VariableInfo& v);
 
-// Attributes of a station field ("lat", "elev", "obs_time", ...) in the CF
-// layout; empty for a name that is not one of station_field_names().
-std::vector<Attribute> station_cf_attributes(const std::string& name);
-
-// A descriptor is stored in CF NetCDF as the character's code (a byte), so
-// that flag_values can name the letters.
-inline constexpr char DESCRIPTOR_LETTERS[] = "ZCSVQXGBITW";
-
 // The shortest decimal text that reads back to the same float ("271.15",
 // "1e-05"); empty for MISSING.
 std::string float_text(float x);
-
-// The same into `out`, which must hold FLOAT_TEXT_MAX characters; returns
-// the end of the text (`out` itself for MISSING). For writers that format
-// millions of values.
-inline constexpr std::size_t FLOAT_TEXT_MAX = 32;
-char* float_text(float x, char* out);
 
 }  // namespace voran
