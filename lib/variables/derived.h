@@ -77,9 +77,11 @@ const T* find_code(const T (&table)[N], int32_t code) {
   return nullptr;
 }
 
-// Temperature of a temperature code. Code 8 of MESONET, HCN and CRN files
-// comes through MSFCART, which prefers "archiveTemperature"; a file without
-// that variable (MSFCART answers 1005) gives the ordinary temperature.
+// Temperature of a temperature code as the moisture derivation takes it.
+// Code 8 of MESONET, HCN and CRN files comes through MSFCART, which prefers
+// "archiveTemperature"; a file without that variable (MSFCART answers 1005)
+// gives the ordinary temperature. The virtual temperature reads the code's
+// own variable instead (read_with_qc).
 void read_temperature(int32_t tcode, int32_t dset, int32_t slot, float* val, char* qcd,
                       float* qca, float* qcr, bool& has_qc, int32_t& status);
 

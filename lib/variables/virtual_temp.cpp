@@ -39,8 +39,11 @@ void MSFCTV(int32_t code, int32_t dset, int32_t slot, float* val, char* qcd, flo
     return;
   }
 
+  // The temperature as the file has it under the code's name, on every
+  // network: unlike the moisture derivation, the virtual temperature does not
+  // take the archive temperature of MESONET, HCN and CRN files in its place.
   bool t_qc = false;
-  derived::read_temperature(tc->temp, dset, slot, val, qcd, qca, qcr, t_qc, status);
+  derived::read_with_qc(tc->temp, dset, slot, val, qcd, qca, qcr, t_qc, status);
   if (status != MST_OK) return;
   MSFCMOI(tc->dew, dset, slot, TD.val, TD.qcd, TD.qca, TD.qcr, status);
   if (status != MST_OK) return;
