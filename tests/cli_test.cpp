@@ -17,7 +17,7 @@ namespace {
 
 const std::string TOOL = VORAN_BINARY_DIR "/cli/voran";
 
-struct Run {
+struct Result {
   int status;
   std::string out, err;
 };
@@ -28,7 +28,7 @@ class Tool : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // The tool with the bundled tables and the sample tree, plus `args`.
-  Run run(std::vector<std::string> args, const std::string& data = testutil::sample_tree()) {
+  Result run(std::vector<std::string> args, const std::string& data = testutil::sample_tree()) {
     std::vector<std::string> all = {TOOL};
     all.insert(all.end(), args.begin(), args.end());
     if (args[0] != "vars" && args[0] != "providers") {
@@ -73,7 +73,7 @@ TEST_F(Tool, CsvValuesEqualThePublicCallsBitForBit) {
   const char* vars[] = {"TD", "ALTSE", "P", "T", "DD", "FF", "PCP1H", "PCP24H", "VIS", "U", "CLDBAS"};
   std::string list;
   for (const char* v : vars) list += (list.empty() ? "" : ",") + std::string(v);
-  const Run r = run({"extract", "--time", "2021-08-25T20:00", "--vars", list, "--providers",
+  const Result r = run({"extract", "--time", "2021-08-25T20:00", "--vars", list, "--providers",
                      "ALL-MESO,ALL-MTR"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto t = rows(r.out);
@@ -149,7 +149,7 @@ TEST_F(Tool, OptionsChangeWhatIsListed) {
   auto count = [&](std::vector<std::string> extra) {
     std::vector<std::string> a = {"extract", "--time", "2021-08-25T20:00", "--vars", "T,FF"};
     a.insert(a.end(), extra.begin(), extra.end());
-    const Run r = run(a);
+    const Result r = run(a);
     EXPECT_EQ(r.status, 0) << r.err;
     return rows(r.out);
   };
@@ -190,12 +190,14 @@ TEST_F(Tool, OptionsChangeWhatIsListed) {
   // The latest report of the half hour before: report times within it.
   for (std::size_t i = 1; i < window.size(); ++i) {
     const std::string& t = window[i][8];
-    if (!t.empty()) EXPECT_TRUE(t >= "2021-08-25T19:30Z" && t <= "2021-08-25T20:00Z") << t;
+    if (!t.empty()) {
+      EXPECT_TRUE(t >= "2021-08-25T19:30Z" && t <= "2021-08-25T20:00Z") << t;
+    }
   }
 }
 
 TEST_F(Tool, RangeOverAMissingHourAndStep) {
-  const Run r = run({"extract", "--time", "2021-08-25T18:00", "--end", "2021-08-25T22:00",
+  const Result r = run({"extract", "--time", "2021-08-25T18:00", "--end", "2021-08-25T22:00",
                      "--vars", "T", "-q", "--stations", "KABQ,KAMA"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto t = rows(r.out);
@@ -204,7 +206,7 @@ TEST_F(Tool, RangeOverAMissingHourAndStep) {
   EXPECT_EQ(per_hour, (std::map<std::string, int>{{"2021-08-25T19:00Z", 2},
                                                   {"2021-08-25T20:00Z", 2},
                                                   {"2021-08-25T21:00Z", 2}}));
-  const Run s = run({"extract", "--time", "2021-08-25T19:00", "--end", "2021-08-25T21:00",
+  const Result s = run({"extract", "--time", "2021-08-25T19:00", "--end", "2021-08-25T21:00",
                      "--step", "120", "--vars", "T", "--stations", "KABQ"});
   ASSERT_EQ(s.status, 0) << s.err;
   const auto u = rows(s.out);
@@ -235,17 +237,17 @@ TEST_F(Tool, BadArgumentsStopBeforeAnyWork) {
     a.push_back("-o");
     a.push_back(c.argument == "--output" ? "" : target);
     if (c.argument == "--output") a.resize(a.size() - 2);
-    const Run r = run(a);
+    const Result r = run(a);
     EXPECT_EQ(r.status, 2) << c.argument << ": " << r.err;
     EXPECT_EQ(r.err.rfind("voran: " + c.argument + ":", 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(r.out, "");
   }
-  const Run d = run({"extract", "--time", "2021-08-25T20:00", "--vars", "T", "-o", target},
+  const Result d = run({"extract", "--time", "2021-08-25T20:00", "--vars", "T", "-o", target},
                     dir_ + "/no-such-tree");
   EXPECT_EQ(d.status, 2);
   EXPECT_EQ(d.err.rfind("voran: --data:", 0), 0u) << d.err;
-  const Run u = run({"extract", "--vars", "T"});
+  const Result u = run({"extract", "--vars", "T"});
   EXPECT_EQ(u.status, 2);  // --time is required
   EXPECT_FALSE(std::filesystem::exists(target));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);  // out, err
@@ -268,28 +270,28 @@ TEST_F(Tool, FailureMidRangeLeavesNoFile) {
   std::filesystem::remove(file);
   ASSERT_TRUE(testutil::ncgen(cdl, file));
   for (const char* format : {"csv", "netcdf"}) {
-    const std::string target = dir_ + "/out/result." + format;
-    std::filesystem::create_directories(dir_ + "/out");
-    const Run r = run({"extract", "--time", "2021-08-25T19:00", "--end", "2021-08-25T21:00",
+    const std::string target = dir_ + "/res/result." + format;
+    std::filesystem::create_directories(dir_ + "/res");
+    const Result r = run({"extract", "--time", "2021-08-25T19:00", "--end", "2021-08-25T21:00",
                        "--vars", "T", "--format", format, "-o", target},
                       tree);
     EXPECT_EQ(r.status, 1) << format;
     EXPECT_NE(r.err.find("status 2001"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("MRDNUM1"), std::string::npos) << r.err;
-    EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/out")) << format;
+    EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/res")) << format;
   }
 }
 
 TEST_F(Tool, ListsOfVariablesAndProviders) {
-  const Run v = run({"vars"});
+  const Result v = run({"vars"});
   ASSERT_EQ(v.status, 0) << v.err;
   EXPECT_NE(v.out.find("CLDBAS     44 N 6  m"), std::string::npos) << v.out.substr(0, 400);
   EXPECT_NE(v.out.find("T           8 N 1  K "), std::string::npos);
-  const Run p = run({"providers"});
+  const Result p = run({"providers"});
   ASSERT_EQ(p.status, 0) << p.err;
   EXPECT_NE(p.out.find("groups:   ALL-SFC,ALL-MESO,ALL-MTR,ALL-HFMTR"), std::string::npos);
   EXPECT_NE(p.out.find("\n  APRSWXNET\n"), std::string::npos);
-  const Run h = run({"extract", "--help"});
+  const Result h = run({"extract", "--help"});
   EXPECT_EQ(h.status, 0);
   EXPECT_NE(h.out.find("Example"), std::string::npos);
 }
