@@ -41,12 +41,15 @@ class NetcdfWriter : public Writer {
   // The file is defined when the first hour shows how large an hour is:
   // a chunk holds about one hour of one variable.
   void define(std::size_t hour_size) {
-    chunk_ = std::clamp<std::size_t>(hour_size, 1024, std::size_t(1) << 18);
+    chunk_ = std::clamp<std::size_t>(hour_size, 1024, std::size_t(1) << 22);
     nc(nc_create(path_.c_str(), NC_NETCDF4 | NC_CLOBBER, &id_), path_.c_str());
     nc(nc_def_dim(id_, "station", NC_UNLIMITED, &dstation_), "station dimension");
     nc(nc_def_dim(id_, "obs", NC_UNLIMITED, &dobs_), "obs dimension");
 
-    station_id_ = var("station_id", NC_STRING, dstation_);
+    // Fixed-width text: variable-length strings cost HDF5 far more per row.
+    nc(nc_def_dim(id_, "id_strlen", ID_WIDTH, &did_), "id_strlen dimension");
+    nc(nc_def_dim(id_, "name_strlen", 10, &dname_), "name_strlen dimension");
+    station_id_ = text_var("station_id", did_);
     text_attr(id_, station_id_, "cf_role", "timeseries_id");
     text_attr(id_, station_id_, "long_name", "station identifier");
     lat_ = var("lat", NC_FLOAT, dstation_);
@@ -61,9 +64,9 @@ class NetcdfWriter : public Writer {
     text_attr(id_, wmo_, "long_name", "WMO station number");
     const int wmo_fill = 999999;
     nc(nc_put_att_int(id_, wmo_, "_FillValue", NC_INT, 1, &wmo_fill), "wmo fill");
-    provider_ = var("provider", NC_STRING, dstation_);
+    provider_ = text_var("provider", dname_);
     text_attr(id_, provider_, "long_name", "data provider");
-    network_ = var("network", NC_STRING, dstation_);
+    network_ = text_var("network", dname_);
     text_attr(id_, network_, "long_name", "observing network");
 
     time_ = var("time", NC_DOUBLE, dobs_);
@@ -181,6 +184,16 @@ class NetcdfWriter : public Writer {
     nc(nc_def_var_chunking(id_, v, NC_CHUNKED, &chunk_), name.c_str());
     return v;
   }
+  int text_var(const char* name, int width_dim) {
+    int v = -1;
+    const int dims[] = {dstation_, width_dim};
+    nc(nc_def_var(id_, name, NC_CHAR, 2, dims, &v), name);
+    std::size_t len = 0;
+    nc(nc_inq_dimlen(id_, width_dim, &len), name);
+    const std::size_t chunks[] = {chunk_, len};
+    nc(nc_def_var_chunking(id_, v, NC_CHUNKED, chunks), name);
+    return v;
+  }
   void describe(int v, const char* long_name, const char* standard, const char* units) {
     text_attr(id_, v, "long_name", long_name);
     if (*standard) text_attr(id_, v, "standard_name", standard);
@@ -201,20 +214,22 @@ class NetcdfWriter : public Writer {
     return buf.data();
   }
 
+  // Text blank-padded into row k; NetCDF readers strip the padding.
+  static void put(std::vector<char>& to, std::size_t k, std::size_t width, std::string_view s) {
+    std::fill_n(to.begin() + std::ptrdiff_t(k * width), width, '\0');
+    std::copy_n(s.begin(), std::min(width, s.size()), to.begin() + std::ptrdiff_t(k * width));
+  }
+
   void write_stations(const Hour& h, const std::vector<std::size_t>& rows, std::size_t first) {
     const std::size_t m = rows.size();
-    std::vector<std::string> id(m), prov(m), net(m);
-    std::vector<const char*> idp(m), provp(m), netp(m);
+    std::vector<char> id(m * ID_WIDTH), prov(m * 10), net(m * 10);
     std::vector<float> la(m), lo(m), el(m);
     std::vector<int> wmo(m);
     for (std::size_t k = 0; k < m; ++k) {
       const std::size_t i = rows[k];
-      id[k] = h.station(i);
-      prov[k] = h.provider(i);
-      net[k] = h.network(i);
-      idp[k] = id[k].c_str();
-      provp[k] = prov[k].c_str();
-      netp[k] = net[k].c_str();
+      put(id, k, ID_WIDTH, h.station(i));
+      put(prov, k, 10, h.provider(i));
+      put(net, k, 10, h.network(i));
       la[k] = h.lat[i];
       lo[k] = h.lon[i];
       el[k] = h.elev[i];
@@ -222,9 +237,11 @@ class NetcdfWriter : public Writer {
     }
     const std::size_t start[] = {first};
     const std::size_t count[] = {m};
-    nc(nc_put_vara_string(id_, station_id_, start, count, idp.data()), "station_id");
-    nc(nc_put_vara_string(id_, provider_, start, count, provp.data()), "provider");
-    nc(nc_put_vara_string(id_, network_, start, count, netp.data()), "network");
+    const std::size_t tstart[] = {first, 0};
+    const std::size_t tid[] = {m, std::size_t(ID_WIDTH)}, tname[] = {m, 10};
+    nc(nc_put_vara_text(id_, station_id_, tstart, tid, id.data()), "station_id");
+    nc(nc_put_vara_text(id_, provider_, tstart, tname, prov.data()), "provider");
+    nc(nc_put_vara_text(id_, network_, tstart, tname, net.data()), "network");
     nc(nc_put_vara_float(id_, lat_, start, count, la.data()), "lat");
     nc(nc_put_vara_float(id_, lon_, start, count, lo.data()), "lon");
     nc(nc_put_vara_float(id_, elev_, start, count, el.data()), "elev");
@@ -234,7 +251,7 @@ class NetcdfWriter : public Writer {
   std::string path_;
   Provenance what_;
   int id_ = -1;
-  int dstation_ = -1, dobs_ = -1;
+  int dstation_ = -1, dobs_ = -1, did_ = -1, dname_ = -1;
   int station_id_ = -1, lat_ = -1, lon_ = -1, elev_ = -1, wmo_ = -1, provider_ = -1, network_ = -1;
   int time_ = -1, station_index_ = -1, obs_time_ = -1;
   std::vector<int> ids_;
