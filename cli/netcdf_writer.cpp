@@ -192,6 +192,7 @@ class NetcdfWriter : public Writer {
     nc(nc_inq_dimlen(id_, width_dim, &len), name);
     const std::size_t chunks[] = {chunk_, len};
     nc(nc_def_var_chunking(id_, v, NC_CHUNKED, chunks), name);
+    text_attr(id_, v, "_Encoding", "utf-8");  // read back as text, not bytes
     return v;
   }
   void describe(int v, const char* long_name, const char* standard, const char* units) {
