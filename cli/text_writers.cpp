@@ -25,6 +25,7 @@ class Out {
     buf_.append(b, std::to_chars(b, b + sizeof b, x).ptr);
   }
   void number(int64_t x) {
+    if (x == 0) return buf_.push_back('0');  // most masks
     char b[32];
     buf_.append(b, std::to_chars(b, b + sizeof b, x).ptr);
   }
@@ -124,7 +125,7 @@ class TextWriter : public Writer {
       if (h.obs_minutes[i] == NO_TIME)
         style_.missing(out_);
       else
-        style_.text(out_, iso(h.obs_minutes[i]));
+        style_.text(out_, report_time(h.obs_minutes[i]));
       for (const Field& f : fields_) {
         key();
         const Column& c = h.columns[f.column];
@@ -169,6 +170,14 @@ class TextWriter : public Writer {
     }
     ++k_;
   }
+  // Reports of an hour share a few times: format each once.
+  const std::string& report_time(int64_t minutes) {
+    if (minutes != last_minutes_) {
+      last_minutes_ = minutes;
+      last_text_ = iso(minutes);
+    }
+    return last_text_;
+  }
   void value(float x) {
     if (x == MISSING)
       style_.missing(out_);
@@ -181,6 +190,8 @@ class TextWriter : public Writer {
   std::vector<Field> fields_;
   std::vector<std::string> names_;
   std::size_t k_ = 0;
+  int64_t last_minutes_ = NO_TIME;
+  std::string last_text_;
 };
 
 }  // namespace
