@@ -83,7 +83,17 @@ voran::Query query(int hour, int setup) {
 
 TEST(Soak, HourlyQueriesKeepMemoryDescriptorsAndResults) {
   const char* soak = std::getenv("VORAN_SOAK");
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizer keeps freed memory in quarantine and runs several times
+  // slower: descriptors and results are checked, memory is not, and the
+  // long run is left to the plain build.
+  constexpr bool MEASURE_MEMORY = false;
+  const int total = 200;
+  (void)soak;
+#else
+  constexpr bool MEASURE_MEMORY = true;
   const int total = soak != nullptr && std::strcmp(soak, "1") == 0 ? 2000 : 200;
+#endif
   constexpr int BASELINE = 100;      // queries before memory is taken as settled
   constexpr long SLACK_KIB = 5 * 1024;
   constexpr int HOURS[] = {19, 20, 21};  // the sample tree's range
@@ -116,9 +126,11 @@ TEST(Soak, HourlyQueriesKeepMemoryDescriptorsAndResults) {
   ASSERT_GT(baseline_kib, 0);
   std::printf("%d queries: resident %ld KiB after %d, at most %ld KiB after; %ld descriptors\n",
               total, baseline_kib, BASELINE, peak_kib, first_fds.at({20, 0}));
-  EXPECT_LE(peak_kib - baseline_kib, SLACK_KIB)
-      << "resident " << baseline_kib << " KiB after " << BASELINE << " queries, " << peak_kib
-      << " KiB at most after " << total;
+  if (MEASURE_MEMORY) {
+    EXPECT_LE(peak_kib - baseline_kib, SLACK_KIB)
+        << "resident " << baseline_kib << " KiB after " << BASELINE << " queries, " << peak_kib
+        << " KiB at most after " << total;
+  }
   // The two set-ups really differ, so that the comparisons above compare
   // distinct results.
   EXPECT_NE(first.at({20, 0}).count(), first.at({20, 1}).count());
