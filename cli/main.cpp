@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 
+#include "cli/jobs.hpp"
 #include "cli/output.hpp"
 #include "cli/writers.hpp"
 
@@ -142,8 +143,18 @@ std::string join(const std::vector<std::string>& v) {
 voran::cli::Provenance provenance(const voran::Query& q, const Selection& s, int argc,
                                   char** argv) {
   voran::cli::Provenance p;
+  // How many processes did the work is not part of what was asked: the
+  // file is the same whatever --jobs says.
   std::string history = "voran";
-  for (int i = 1; i < argc; ++i) history += std::string(" ") + argv[i];
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "-j" || a == "--jobs") {
+      ++i;
+      continue;
+    }
+    if (a.rfind("--jobs=", 0) == 0 || (a.rfind("-j", 0) == 0 && a.size() > 2)) continue;
+    history += " " + a;
+  }
   p.attributes = {{"history", history},
                   {"voran_time", voran::format_time(q.time)},
                   {"voran_end", voran::format_time(q.end.value_or(q.time))},
@@ -166,7 +177,8 @@ voran::cli::Provenance provenance(const voran::Query& q, const Selection& s, int
 
 // Runs the query into the chosen format; the output exists only when done.
 void extract(const voran::Query& q, const std::string& format, const std::string& out_path,
-             bool quiet, const voran::cli::Provenance& what) {
+             bool quiet, const voran::cli::Provenance& what, int jobs,
+             const std::vector<std::string>& args) {
   voran::validate(q);
   const std::size_t total = q.times().size();
   Output out(out_path);
@@ -182,10 +194,14 @@ void extract(const voran::Query& q, const std::string& format, const std::string
       if (v.name == name) infos.push_back(v);
   w->begin(infos);
   voran::cli::Progress bar(total, !quiet);
-  voran::run(q, [&](const voran::Hour& h) {
+  auto take = [&](const voran::Hour& h) {
     w->hour(h);
     bar.step(h.count());
-  });
+  };
+  if (jobs > 1 && total > 1)
+    voran::cli::run_in_workers(q, jobs, args, infos, take);
+  else
+    voran::run(q, take);
   w->finish();
   bar.done();
   out.commit();
@@ -223,8 +239,9 @@ int main(int argc, char** argv) {
   CLI::App app{"voran: surface observations of many networks in fixed units, with QC"};
   app.require_subcommand(1);
   Selection sel;
-  std::string format = "csv", out_path;
+  std::string format = "csv", out_path, worker;
   bool quiet = false;
+  int jobs = 1;
 
   CLI::App* ex = app.add_subcommand("extract", "values of variables for a time or a range of hours");
   selection_options(ex, sel);
@@ -235,6 +252,11 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   ex->add_option("-o,--output", out_path, "output file (default: standard output; needed for netcdf)");
   ex->add_flag("-q,--quiet", quiet, "no progress bar");
+  ex->add_option("-j,--jobs", jobs, "worker processes sharing the hours of a range (output "
+                                    "identical to one process)")
+      ->check(CLI::Range(1, 256))
+      ->capture_default_str();
+  ex->add_option("--worker", worker, "")->group("");  // K/N: run as worker K of N
   ex->footer(EXAMPLE_EXTRACT);
 
   CLI::App* st = app.add_subcommand("stations", "the station list of a time or a range");
@@ -272,7 +294,15 @@ int main(int argc, char** argv) {
     if (values && format == "netcdf" && out_path.empty())
       throw UsageError{"output", "NetCDF needs a file: give -o FILE"};
     const voran::Query q = build_query(sel, values);
-    extract(q, format, out_path, quiet, provenance(q, sel, argc, argv));
+    if (!worker.empty()) {
+      int k = 0, n = 0;
+      if (std::sscanf(worker.c_str(), "%d/%d", &k, &n) != 2 || n < 1 || k < 0 || k >= n)
+        throw UsageError{"worker", "expected K/N"};
+      voran::cli::serve_as_worker(q, k, n);
+      return 0;
+    }
+    extract(q, format, out_path, quiet, provenance(q, sel, argc, argv), jobs,
+            std::vector<std::string>(argv + 1, argv + argc));
     return 0;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "voran: --%s: %s\n", e.argument.c_str(), e.message.c_str());

@@ -280,6 +280,38 @@ TEST_F(Tool, FailureMidRangeLeavesNoFile) {
     EXPECT_NE(r.err.find("MRDNUM1"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/res")) << format;
   }
+  // A worker that fails is named with the hour it owed, and nothing is left.
+  const Result w = run({"extract", "--time", "2021-08-25T19:00", "--end", "2021-08-25T21:00",
+                        "--vars", "T", "--jobs", "2", "-o", dir_ + "/res/result.csv"},
+                       tree);
+  EXPECT_EQ(w.status, 1);
+  EXPECT_NE(w.err.find("status 2001"), std::string::npos) << w.err;
+  EXPECT_NE(w.err.find("the worker fetching 2021-08-25T21:00Z failed with exit status 1"),
+            std::string::npos)
+      << w.err;
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/res"));
+}
+
+// The hours shared among worker processes give the same bytes as one
+// process, in every format.
+TEST_F(Tool, JobsGiveTheOutputOfOneProcess) {
+  for (const char* format : {"csv", "jsonl", "netcdf"}) {
+    std::string first;
+    for (const char* jobs : {"1", "2", "3"}) {
+      // The same target each time: the file records the command line.
+      const std::string sub = dir_ + "/j";
+      std::filesystem::create_directories(sub);
+      const Result r = run({"extract", "--time", "2021-08-25T18:00", "--end", "2021-08-25T22:00",
+                            "--vars", "T,FF,CLDBAS", "--format", format, "--jobs", jobs, "-o",
+                            sub + "/result"});
+      ASSERT_EQ(r.status, 0) << r.err;
+      const std::string bytes = testutil::read_file(sub + "/result");
+      ASSERT_GT(bytes.size(), 100000u);
+      if (first.empty()) first = bytes;
+      EXPECT_TRUE(bytes == first) << format << " with --jobs " << jobs;
+      std::filesystem::remove_all(sub);
+    }
+  }
 }
 
 TEST_F(Tool, ListsOfVariablesAndProviders) {
