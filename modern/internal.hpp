@@ -23,6 +23,11 @@ std::string resolve_dir(const std::string& given, const char* env, const char* a
 void init_surface(const std::string& static_dir, const std::string& data_dir,
                   const std::string& database);
 
+// MINIT only when the library was last initialised for something else;
+// either way the next query sets all its settings again (lock held).
+void ensure_surface(const std::string& static_dir, const std::string& data_dir,
+                    const std::string& database);
+
 // After any MINIT the layer did not make for a query, the next query must
 // set everything again.
 void forget_configuration();

@@ -21,6 +21,9 @@ namespace {
 // a text holding every input of the set-up, so that a query that finds its
 // own there need not set anything again.
 std::string configured_for;
+// What the library was last initialised for (MINIT's inputs): a query that
+// finds its own there sets its settings again but keeps the tables loaded.
+std::string initialised_for;
 
 std::string env_or_empty(const char* name) {
   const char* v = std::getenv(name);
@@ -35,6 +38,18 @@ std::mutex& core_mutex() {
 }
 
 void forget_configuration() { configured_for.clear(); }
+
+void ensure_surface(const std::string& static_dir, const std::string& data_dir,
+                    const std::string& database) {
+  std::string key = static_dir + '\n' + data_dir + '\n' + database;
+  for (const char* e : {"VORAN_SERVER", "VORAN_SERVER_ROOT"}) key += '\n' + env_or_empty(e);
+  if (key == initialised_for) {
+    forget_configuration();
+    return;
+  }
+  init_surface(static_dir, data_dir, database);
+  initialised_for = key;
+}
 
 std::string resolve_dir(const std::string& given, const char* env, const char* argument) {
   if (!given.empty()) return given;
@@ -60,6 +75,7 @@ void check(int32_t status, const char* call) {
 void init_surface(const std::string& static_dir, const std::string& data_dir,
                   const std::string& database) {
   forget_configuration();
+  initialised_for.clear();
   ::setenv("VORAN_STATIC", static_dir.c_str(), 1);
   ::setenv("VORAN_DATA", data_dir.c_str(), 1);
   MCLRMSG();
@@ -153,11 +169,13 @@ void setting_error(int32_t status, const char* call, const char* argument) {
 void configure(const Query& q, const Resolved& r) {
   const std::string fp = fingerprint(q, r);
   if (fp == detail::configured_for) return;
-  detail::init_surface(r.static_dir, r.data_dir, q.database);
+  detail::ensure_surface(r.static_dir, r.data_dir, q.database);
   int32_t st = 0;
+  // The selection is made whole every time: every provider on (the tables'
+  // own selection) or every one off and then the query's names.
+  MSETSFCPVDR("ALL-SFC", !q.providers, st);
+  check(st, "MSETSFCPVDR");
   if (q.providers) {
-    MSETSFCPVDR("ALL-SFC", false, st);
-    check(st, "MSETSFCPVDR");
     for (const std::string& p : *q.providers) {
       const bool off = !p.empty() && p[0] == '-';
       MSETSFCPVDR(off ? std::string_view(p).substr(1) : std::string_view(p), !off, st);
@@ -439,8 +457,7 @@ void validate(const Query& q) {
                                     "within +-180 and a positive distance");
   }
   std::lock_guard<std::mutex> lock(detail::core_mutex());
-  detail::forget_configuration();
-  detail::init_surface(r.static_dir, r.data_dir, q.database);
+  detail::ensure_surface(r.static_dir, r.data_dir, q.database);
   if (q.providers) {
     std::set<std::string> known = {"ALL-SFC", "ALL-MESO", "ALL-MTR", "ALL-HFMTR"};
     int32_t count = 0, st = 0;

@@ -6,11 +6,14 @@
 // thrown as voran::Error carrying the library's status and message.
 //
 // The library underneath keeps process-wide state. This layer serialises
-// every call into it with one lock, and every hour it fetches sets each
-// setting it depends on (MINIT, provider selection, QC level, window,
-// domain) whenever another query used the library in between, so nothing
-// leaks from one query to the next. Threads may share the layer safely, but
-// only one hour is worked at a time: parallel work uses processes.
+// every call into it with one lock. It initialises the library (MINIT) once
+// per static directory, data directory and database and keeps the tables
+// loaded; every query, and every hour after another query used the library,
+// sets each setting it depends on again (provider selection, QC level,
+// window, domain), so nothing leaks from one query to the next. A program
+// that calls MINIT itself for other directories should not mix that with
+// this layer. Threads may share the layer safely, but only one hour is
+// worked at a time: parallel work uses processes.
 #pragma once
 
 #include <cstdint>
