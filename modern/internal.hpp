@@ -18,8 +18,9 @@ std::mutex& core_mutex();
 std::string resolve_dir(const std::string& given, const char* env, const char* argument);
 
 // MINIT of the surface dataset for these directories (lock held). The
-// library reads its directories from the environment, so they are put there
-// first. Throws Error on failure.
+// library reads its directories from the environment: they stand there for
+// the call, and the caller's environment is given back after it. Throws
+// Error on failure.
 void init_surface(const std::string& static_dir, const std::string& data_dir,
                   const std::string& database);
 

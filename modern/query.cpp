@@ -51,6 +51,30 @@ void ensure_surface(const std::string& static_dir, const std::string& data_dir,
   initialised_for = key;
 }
 
+// The library reads its directories from the environment, in MINIT only:
+// the layer puts them there for the call and then gives the caller's
+// environment back, so a later query that names none gets the caller's.
+class EnvFor {
+ public:
+  EnvFor(const char* name, const std::string& value) : name_(name) {
+    const char* v = std::getenv(name);
+    had_ = v != nullptr;
+    if (had_) before_ = v;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~EnvFor() {
+    if (had_)
+      ::setenv(name_, before_.c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string before_;
+};
+
 std::string resolve_dir(const std::string& given, const char* env, const char* argument) {
   if (!given.empty()) return given;
   std::string v = env_or_empty(env);
@@ -76,8 +100,7 @@ void init_surface(const std::string& static_dir, const std::string& data_dir,
                   const std::string& database) {
   forget_configuration();
   initialised_for.clear();
-  ::setenv("VORAN_STATIC", static_dir.c_str(), 1);
-  ::setenv("VORAN_DATA", data_dir.c_str(), 1);
+  const EnvFor s("VORAN_STATIC", static_dir), d("VORAN_DATA", data_dir);
   MCLRMSG();
   int32_t status = 0;
   MINIT("SFC", database, false, status);

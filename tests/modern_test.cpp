@@ -401,3 +401,31 @@ TEST(Inquiries, IndexOutsideTheTableAndTheLastMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The layer writes the directories it is given into the environment for the
+// library; a later query that names none still gets the caller's setting.
+TEST(LayerEnvironment, QueriesWithoutDirectoriesGetTheCallersSetting) {
+  const std::string copy = testutil::make_tmpdir() + "/static";
+  std::filesystem::copy(testutil::static_dir(), copy);
+  // A code table that knows only T: a query reaching it cannot ask for TD.
+  testutil::write_file(copy + "/sfcvcn.txt", "T                8   N\n");
+  setenv("VORAN_STATIC", testutil::static_dir().c_str(), 1);
+  setenv("VORAN_DATA", testutil::sample_tree().c_str(), 1);
+  voran::Query named;
+  named.static_dir = copy;
+  named.data_dir = testutil::sample_tree();
+  named.time = voran::parse_time("2021-08-25T20:00");
+  named.variables = {"T"};
+  EXPECT_GT(voran::fetch(named).count(), 1000u);
+  voran::Query plain = named;
+  plain.static_dir.clear();
+  plain.variables = {"TD"};
+  EXPECT_GT(voran::fetch(plain).count(), 1000u);  // the environment's tables know TD
+  named.variables = {"TD"};
+  EXPECT_THROW(voran::fetch(named), voran::ArgumentError);
+  std::filesystem::remove_all(std::filesystem::path(copy).parent_path());
+}
+
+}  // namespace
