@@ -3,7 +3,8 @@
 //
 //   voran_bench --static DIR --data DIR [--time YYYYMMDD_HHMM] [--reps N]
 //               [--peer bench/peer.py] [--python /usr/bin/python3]
-//               [--meso-only] [--dump FILE] [--label TEXT] [--a-only] [--plain]
+//               [--meso-only] [--dump FILE] [--label TEXT] [--tree LABEL]
+//               [--no-pin] [--a-only] [--plain]
 //
 // (a) MSFCSTA and MGETSFC of the driver's 41 variables (every surface source
 //     selected, or with --meso-only the driver's MESONET selection);
@@ -13,14 +14,29 @@
 // (c) the Python peer (bench/peer.py) on the MESONET file of the time;
 // (d) MSFCSTA and MGETSFC of the five variables the peer returns, MESONET
 //     providers only.
-// Each time is the best of --reps runs. Prints the times, (a)/(b) for each
-// way of (b), (c)/(d), the peak resident memory after (a), and checks that
-// (c) and (d) agree value by value. --dump writes the station list and all
-// 41 variables of (a) (values, descriptors, masks) for comparing builds;
+// First it says what it runs on: the processor, how many there are, which one
+// it keeps to, and the NetCDF, HDF5, Python and NumPy versions (the last two
+// as the peer's interpreter reports them). Then --reps rounds, each running
+// (a) and the three ways of (b), then --reps rounds of (d) and (c). Every
+// figure is processor time (user + system) of the process doing the work,
+// because wall time on a shared machine measures the other load as much as
+// the work; wall times are printed beside them. Each ratio is taken within a
+// round and reported as the median, minimum and maximum over the rounds. The
+// first run of (a), which also notes what it reads, is cold and not a round.
+// (c) counts the peer from opening the file to its finished columns; its
+// interpreter start and imports are reported apart. Last comes one line a
+// script can read:
+//   summary: tree=LABEL a_over_floor_mem=X a_over_floor_open=X
+//            python_over_library=X peak_rss_mib=X
+// (the medians of (a)/(b) from memory, (a)/(b) after nc_open and (c)/(d),
+// and the peak resident memory of the first run of (a)). The peer's output
+// is checked against (d) value by value. --dump writes the station list and
+// all 41 variables of (a) (values, descriptors, masks) for comparing builds;
 // --plain turns the library's memory images and kept values off, so that a
 // dump with and one without them show that they change no result.
 #include <dlfcn.h>
 #include <sched.h>
+#include <sys/utsname.h>
 #include <fcntl.h>
 #include <netcdf.h>
 #include <netcdf_mem.h>
@@ -38,6 +54,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -148,7 +165,9 @@ struct Results {
 
 struct Options {
   std::string stat, data, time = "20210825_2000", peer, python = "/usr/bin/python3", dump, label;
+  std::string tree = "run";  // the summary's label: no blanks
   int reps = 3;
+  bool pin = true;
   bool meso_only = false;
   bool a_only = false;  // (a) alone, for profiling
   bool plain = false;   // no memory images, no kept values: NetCDF reads everything
@@ -176,17 +195,39 @@ double cpu_now() {
   return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
 }
 
-// Best wall-clock and processor times of repeated runs.
-struct Best {
-  double wall = 1e30, cpu = 1e30;
+// Wall-clock and processor times of every run.
+struct Series {
+  std::vector<double> wall, cpu;
   template <class Fn>
   void run(Fn fn) {
     double w0 = now(), c0 = cpu_now();
     fn();
-    wall = std::min(wall, now() - w0);
-    cpu = std::min(cpu, cpu_now() - c0);
+    cpu.push_back(cpu_now() - c0);
+    wall.push_back(now() - w0);
   }
 };
+
+struct Spread {
+  double min = 0, med = 0, max = 0;
+};
+
+Spread spread(std::vector<double> v) {
+  Spread s;
+  if (v.empty()) return s;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  s.min = v.front();
+  s.max = v.back();
+  s.med = n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+  return s;
+}
+
+// Element by element a[k] / b[k]: a ratio within each round.
+std::vector<double> per_round(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> r;
+  for (std::size_t k = 0; k < std::min(a.size(), b.size()); ++k) r.push_back(a[k] / b[k]);
+  return r;
+}
 
 bool DETAIL = false;  // print the time of each call
 
@@ -295,10 +336,10 @@ FloorChild start_floor(const std::vector<FileVars>& files) {
     std::vector<unsigned char> buf, image;
     unsigned char way = 0;
     while (read(down[0], &way, 1) == 1) {
-      Best b;
+      Series b;
       std::size_t n = 0;
       b.run([&] { read_floor(files, static_cast<Way>(way), buf, image, n); });
-      const double out[3] = {b.wall, b.cpu, static_cast<double>(n)};
+      const double out[3] = {b.wall[0], b.cpu[0], static_cast<double>(n)};
       if (write(up[1], out, sizeof out) != static_cast<ssize_t>(sizeof out)) _exit(1);
     }
     _exit(0);
@@ -310,13 +351,13 @@ FloorChild start_floor(const std::vector<FileVars>& files) {
   return c;
 }
 
-void floor_round(const FloorChild& c, int way, Best& best, std::size_t& bytes) {
+void floor_round(const FloorChild& c, int way, Series& times, std::size_t& bytes) {
   const auto w = static_cast<unsigned char>(way);
   double in[3];
   if (write(c.to, &w, 1) != 1 || read(c.from, in, sizeof in) != static_cast<ssize_t>(sizeof in))
     die("read floor failed");
-  best.wall = std::min(best.wall, in[0]);
-  best.cpu = std::min(best.cpu, in[1]);
+  times.wall.push_back(in[0]);
+  times.cpu.push_back(in[1]);
   bytes = static_cast<std::size_t>(in[2]);
 }
 
@@ -333,8 +374,15 @@ std::string mesonet_file(const Options& o) {
   return o.data + "/KORB/mesonet/netCDF/" + o.time;
 }
 
-// Runs the peer; returns its wall time and sets its own timing.
-void run_peer(const Options& o, const std::string& out, double& inner) {
+// What one run of the peer reports of itself, and what its process cost.
+struct PeerRun {
+  double wall = -1, cpu = -1;                // opening the file to finished columns
+  double import_wall = -1, import_cpu = -1;  // its imports
+  double process_wall = -1, process_cpu = -1;  // the whole process, interpreter start included
+  std::string versions;
+};
+
+void run_peer(const Options& o, const std::string& out, PeerRun& p) {
   std::string log = out + ".log";
   std::string srcin = o.stat + "/sfcsrcin.txt";
   std::string file = mesonet_file(o);
@@ -344,18 +392,28 @@ void run_peer(const Options& o, const std::string& out, double& inner) {
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
+  const double w0 = now();
   int rc = posix_spawn(&pid, o.python.c_str(), &fa, nullptr, const_cast<char**>(argv), environ);
   posix_spawn_file_actions_destroy(&fa);
   if (rc != 0) die("cannot start " + o.python);
   int ws = 0;
-  waitpid(pid, &ws, 0);
-  if (!WIFEXITED(ws) || WEXITSTATUS(ws) != 0) die("peer failed");
-  inner = -1.0;
-  if (std::FILE* f = std::fopen(log.c_str(), "r")) {
-    if (std::fscanf(f, "peer_seconds %lf", &inner) != 1) inner = -1.0;
-    std::fclose(f);
+  struct rusage ru;
+  if (wait4(pid, &ws, 0, &ru) != pid || !WIFEXITED(ws) || WEXITSTATUS(ws) != 0) die("peer failed");
+  p.process_wall = now() - w0;
+  auto secs = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+  };
+  p.process_cpu = secs(ru.ru_utime) + secs(ru.ru_stime);
+  std::ifstream in(log);
+  std::string key;
+  while (in >> key) {
+    if (key == "peer_seconds") in >> p.wall;
+    else if (key == "peer_cpu_seconds") in >> p.cpu;
+    else if (key == "import_seconds") in >> p.import_wall;
+    else if (key == "import_cpu_seconds") in >> p.import_cpu;
+    else if (key == "versions") std::getline(in >> std::ws, p.versions);
   }
-  if (inner < 0) die("peer printed no time");
+  if (p.wall < 0 || p.cpu < 0 || p.import_wall < 0 || p.import_cpu < 0) die("peer printed no time");
 }
 
 // Compares the peer's output with (d); returns the number of disagreements.
@@ -455,6 +513,8 @@ Options parse(int argc, char** argv) {
     else if (a == "--python") o.python = val();
     else if (a == "--dump") o.dump = val();
     else if (a == "--label") o.label = val();
+    else if (a == "--tree") o.tree = val();
+    else if (a == "--no-pin") o.pin = false;
     else if (a == "--meso-only") o.meso_only = true;
     else if (a == "--a-only") o.a_only = true;
     else if (a == "--plain") o.plain = true;
@@ -462,7 +522,63 @@ Options parse(int argc, char** argv) {
   }
   if (o.stat.empty() || o.data.empty()) die("--static and --data are required");
   if (o.time.size() != 13) die("--time is YYYYMMDD_HHMM");
+  if (o.tree.empty() || o.tree.find_first_of(" \t\n=") != std::string::npos)
+    die("--tree is one word without '='");
   return o;
+}
+
+// The first line of /proc/FILE that starts with KEY, after its colon.
+std::string proc_field(const char* file, const char* key) {
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(key, 0) != 0) continue;
+    std::size_t c = line.find(':');
+    if (c == std::string::npos) break;
+    std::size_t b = line.find_first_not_of(" \t", c + 1);
+    return b == std::string::npos ? std::string() : line.substr(b);
+  }
+  return "unknown";
+}
+
+// HDF5 is already loaded as NetCDF's own dependency; ask it for its version
+// without linking to it.
+std::string hdf5_version() {
+  using Fn = int (*)(unsigned*, unsigned*, unsigned*);
+  auto fn = reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, "H5get_libversion"));
+  unsigned ma = 0, mi = 0, re = 0;
+  if (fn == nullptr || fn(&ma, &mi, &re) < 0) return "unknown";
+  return std::to_string(ma) + "." + std::to_string(mi) + "." + std::to_string(re);
+}
+
+void print_machine(int pinned) {
+  struct utsname u;
+  const bool have_u = uname(&u) == 0;
+  std::string load = "unknown";
+  {
+    std::ifstream in("/proc/loadavg");
+    double l1 = 0;
+    if (in >> l1) load = std::to_string(l1).substr(0, 4);
+  }
+  std::printf("machine: %s; %ld processors online; %s; AVX2 %s; Linux %s; load average %s\n",
+              proc_field("/proc/cpuinfo", "model name").c_str(), sysconf(_SC_NPROCESSORS_ONLN),
+              pinned >= 0 ? ("every process kept on processor " + std::to_string(pinned)).c_str()
+                          : "processes not pinned",
+              __builtin_cpu_supports("avx2") ? "yes" : "no", have_u ? u.release : "unknown",
+              load.c_str());
+  std::string nc = nc_inq_libvers();
+  std::printf("libraries: NetCDF %s; HDF5 %s\n", nc.substr(0, nc.find(' ')).c_str(),
+              hdf5_version().c_str());
+}
+
+void print_row(const char* name, const Series& s) {
+  Spread c = spread(s.cpu), w = spread(s.wall);
+  std::printf("%-32s %8.4f %8.4f %8.4f   %8.4f\n", name, c.med, c.min, c.max, w.med);
+}
+
+void print_ratio(const char* name, const std::vector<double>& r) {
+  Spread s = spread(r);
+  std::printf("%-32s %8.2f %8.2f %8.2f\n", name, s.med, s.min, s.max);
 }
 
 }  // namespace
@@ -472,12 +588,13 @@ int main(int argc, char** argv) {
   // Everything runs on the processor the benchmark starts on (the floor's
   // child and the peer inherit it): moved between processors, a run loses
   // its caches at random and the times spread by half.
-  const int cpu = sched_getcpu();
-  if (cpu >= 0) {
+  int pinned = -1;
+  if (o.pin) {
+    const int cpu = sched_getcpu();
     cpu_set_t set;
     CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    sched_setaffinity(0, sizeof set, &set);
+    if (cpu >= 0) CPU_SET(cpu, &set);
+    if (cpu >= 0 && sched_setaffinity(0, sizeof set, &set) == 0) pinned = cpu;
   }
   if (o.plain) voran::fc_set_limits(0, 0);
   setenv("VORAN_STATIC", o.stat.c_str(), 1);
@@ -490,17 +607,18 @@ int main(int argc, char** argv) {
           std::atoi(tm.substr(6, 2).c_str()), std::atoi(tm.substr(9, 2).c_str()),
           std::atoi(tm.substr(11, 2).c_str()), ATIME, st);
   if (st != 0) die("MCHRTIM status " + std::to_string(st));
-  std::printf("== %s: data %s, time %s, best of %d ==\n", o.label.empty() ? "run" : o.label.c_str(),
-              o.data.c_str(), tm.c_str(), o.reps);
+  std::printf("== %s: data %s, time %s, %d rounds ==\n",
+              o.label.empty() ? o.tree.c_str() : o.label.c_str(), o.data.c_str(), tm.c_str(), o.reps);
+  print_machine(pinned);
 
-  // (a), first in the process so that the peak memory is its own. The first
-  // run also notes which variables of which files the library reads.
+  // (a), first in the process so that the peak memory is its own. This run
+  // also notes which variables of which files the library reads.
   select_sources(o.meso_only);
   Results ra;
-  Best ba;
+  Series first, ba;
   TRACING = true;
   voran::fc_set_trace(note_read);
-  ba.run([&] { request(ra, VCNAME, NVAR); });
+  first.run([&] { request(ra, VCNAME, NVAR); });
   voran::fc_set_trace(nullptr);
   TRACING = false;
   long rss_a = peak_rss_kib();
@@ -526,16 +644,14 @@ int main(int argc, char** argv) {
   // (a) and the three ways of (b) in rounds, so that every one of them sees
   // the same load of a shared machine; (b) in its own process.
   const char* wayname[3] = {"nc_open", "nc__open 64 MiB", "from memory"};
-  Best bb[3];
+  Series bb[3];
   std::size_t bytes = 0;
   FloorChild floor;
   if (!o.a_only) floor = start_floor(files);
   for (int k = 0; k < o.reps; ++k) {
-    if (k > 0) {
-      DETAIL = o.a_only && k == o.reps - 1;
-      ba.run([&] { request(ra, VCNAME, NVAR); });
-      DETAIL = false;
-    }
+    DETAIL = o.a_only && k == o.reps - 1;
+    ba.run([&] { request(ra, VCNAME, NVAR); });
+    DETAIL = false;
     if (o.a_only) continue;
     for (int w = 0; w < 3; ++w) floor_round(floor, w, bb[w], bytes);
   }
@@ -549,12 +665,18 @@ int main(int argc, char** argv) {
 
   std::printf("stations %d; %zu files (%.1f MB), %zu variables read (%.1f MB of values)\n", ra.nsta,
               files.size(), filebytes / 1e6, nvars, bytes / 1e6);
-  std::printf("                                  wall      cpu    (a)/(b) wall, cpu\n");
-  std::printf("(a) MSFCSTA + MGETSFC x41     %7.3f s %7.3f s\n", ba.wall, ba.cpu);
+  std::printf("times: processor seconds (user + system) of the process doing the work, median,\n"
+              "minimum and maximum over the rounds, and the median wall seconds\n");
+  std::printf("%-32s %8s %8s %8s   %8s\n", "", "cpu med", "min", "max", "wall med");
+  print_row("(a) MSFCSTA + MGETSFC x41", ba);
+  std::printf("    first run, cold and tracing: %.4f s cpu, %.4f s wall\n", first.cpu[0],
+              first.wall[0]);
+  char row[64];
   if (!o.a_only) {
-    for (int w = 0; w < 3; ++w)
-      std::printf("(b) read floor, %-15s%7.3f s %7.3f s   %5.2f  %5.2f\n", wayname[w], bb[w].wall,
-                  bb[w].cpu, ba.wall / bb[w].wall, ba.cpu / bb[w].cpu);
+    for (int w = 0; w < 3; ++w) {
+      std::snprintf(row, sizeof row, "(b) read floor, %s", wayname[w]);
+      print_row(row, bb[w]);
+    }
   }
   std::printf("    library, all runs: %lld files opened from memory images (%lld with their layout "
               "read), %lld from disk;\n    reads: %lld through NetCDF, %lld gathered from images, "
@@ -565,28 +687,57 @@ int main(int argc, char** argv) {
   std::printf("peak resident memory of (a) (first run): %.1f MiB\n", rss_a / 1024.0);
   if (o.a_only) return 0;
 
-  // (d) and (c)
+  std::vector<double> a_mem = per_round(ba.cpu, bb[2].cpu), a_open = per_round(ba.cpu, bb[0].cpu);
+  std::printf("ratios of processor times within a round  median      min      max\n");
+  for (int w = 0; w < 3; ++w) {
+    std::snprintf(row, sizeof row, "(a)/(b) %s", wayname[w]);
+    print_ratio(row, per_round(ba.cpu, bb[w].cpu));
+  }
+
+  // (d) and (c), alternating in rounds as (a) and (b) do.
+  std::string python_over_library = "-";
   if (!o.peer.empty()) {
     select_sources(true);
     Results rd;
-    Best bd, bc;
+    Series bd, bc, imports, process;
+    std::string versions;
     std::string out = "/tmp/voran_bench_peer." + std::to_string(getpid());
-    double tc = 1e30;
     for (int k = 0; k < o.reps; ++k) {
       bd.run([&] { request(rd, PEERNAME, NPEER); });
-      double inner = 0;
-      bc.run([&] { run_peer(o, out, inner); });
-      tc = std::min(tc, inner);
+      PeerRun p;
+      run_peer(o, out, p);
+      bc.wall.push_back(p.wall);
+      bc.cpu.push_back(p.cpu);
+      imports.wall.push_back(p.import_wall);
+      imports.cpu.push_back(p.import_cpu);
+      process.wall.push_back(p.process_wall);
+      process.cpu.push_back(p.process_cpu);
+      versions = p.versions;
     }
-    std::printf("(d) MSFCSTA + MGETSFC x5      %7.3f s %7.3f s   (MESONET, %d stations)\n", bd.wall,
-                bd.cpu, rd.nsta);
-    std::printf("(c) Python peer               %7.3f s             (%.3f s with interpreter start and "
-                "imports)\n    (c)/(d) = %.1f\n",
-                tc, bc.wall, tc / bd.wall);
+    std::printf("peer: %s, %s\n", o.python.c_str(), versions.c_str());
+    std::printf("%-32s %8s %8s %8s   %8s\n", "", "cpu med", "min", "max", "wall med");
+    print_row("(d) MSFCSTA + MGETSFC x5", bd);
+    std::printf("    (MESONET, %d stations)\n", rd.nsta);
+    print_row("(c) Python peer, open to columns", bc);
+    print_row("    its imports", imports);
+    print_row("    its whole process", process);
+    std::vector<double> cd = per_round(bc.cpu, bd.cpu);
+    print_ratio("(c)/(d)", cd);
+    print_ratio("(c)/(d) by wall time", per_round(bc.wall, bd.wall));
+    print_ratio("(c) whole process/(d)", per_round(process.cpu, bd.cpu));
+    std::printf("(c)/(d) of the best wall times, as this benchmark once reported: %.2f\n",
+                spread(bc.wall).min / spread(bd.wall).min);
+    char x[32];
+    std::snprintf(x, sizeof x, "%.2f", spread(cd).med);
+    python_over_library = x;
     long bad = compare_peer(out, rd);
     std::printf("(c) and (d) %s\n", bad == 0 ? "agree on every value" : "DISAGREE");
     std::remove(out.c_str());
     std::remove((out + ".log").c_str());
   }
+  std::printf("summary: tree=%s a_over_floor_mem=%.2f a_over_floor_open=%.2f "
+              "python_over_library=%s peak_rss_mib=%.1f\n",
+              o.tree.c_str(), spread(a_mem).med, spread(a_open).med, python_over_library.c_str(),
+              rss_a / 1024.0);
   return 0;
 }

@@ -4,7 +4,9 @@
 # and runs voran_bench on each: the library against the read floor and the
 # Python peer. Then checks that the library's memory images and kept values
 # change no result: a dump of all 41 variables with them and one without them
-# must be identical.
+# must be identical. Each tree ends with a line a script can read,
+#   summary: tree=LABEL a_over_floor_mem=X a_over_floor_open=X python_over_library=X peak_rss_mib=X
+# and the summaries are repeated together at the end.
 #
 #   scripts/bench.sh [RECORDS]     (default 280000 records in the large files)
 set -euo pipefail
@@ -12,6 +14,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 records=${1:-280000}
 build="$top/build-bench"
 data="$top/data/bench"
+# Debian's interpreter, whose NumPy and netCDF4 come from apt and use the same
+# NetCDF and HDF5 as the library; an interpreter of the PATH may lack them.
 python=/usr/bin/python3
 
 if ! "$python" -c 'import netCDF4, numpy' 2>/dev/null; then
@@ -20,7 +24,8 @@ if ! "$python" -c 'import netCDF4, numpy' 2>/dev/null; then
     { apt-get update >/dev/null && apt-get install -y python3-netcdf4 python3-numpy >/dev/null; }
 fi
 
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORAN_TESTS=OFF >/dev/null
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORAN_TESTS=OFF \
+  -DVORAN_WERROR=ON >/dev/null
 cmake --build "$build" -j2 --target voran_bench voran_gen_large gen_sample static_dir
 
 mkdir -p "$data"
@@ -39,17 +44,21 @@ for kind in classic netcdf4; do
   fi
 done
 
-# At least four rounds: the first run is the cold one, and the library's
-# pages are copied once after the read floor's child process is forked.
-# Other load on a shared machine comes in spells that slow every run of a
-# round, so the quick trees get eight rounds (the classic file's floor
-# after nc_open alone takes a quarter of a minute a round).
+# Figures are medians over rounds of ratios taken within a round, so that a
+# spell of other load on a shared machine moves both sides of a ratio. The
+# classic file gets five rounds, not nine: its floor after nc_open alone
+# takes a quarter of a minute a round.
 bench() { "$build/voran_bench" --static "$build/static" --python "$python" "$@"; }
-bench --reps 8 --data "$data/sample" --peer "$top/bench/peer.py" --label "sample tree"
-bench --reps 4 --data "$data/large-classic-$records" --peer "$top/bench/peer.py" \
-  --label "MESONET, $records records, classic"
-bench --reps 8 --data "$data/large-netcdf4-$records" --peer "$top/bench/peer.py" \
-  --label "MESONET, $records records, netcdf4"
+log="$data/bench.log"
+: >"$log"
+bench --reps 9 --data "$data/sample" --peer "$top/bench/peer.py" --label "sample tree" \
+  --tree sample | tee -a "$log"
+bench --reps 5 --data "$data/large-classic-$records" --peer "$top/bench/peer.py" \
+  --label "MESONET, $records records, classic" --tree "classic-$records" | tee -a "$log"
+bench --reps 9 --data "$data/large-netcdf4-$records" --peer "$top/bench/peer.py" \
+  --label "MESONET, $records records, netcdf4" --tree "netcdf4-$records" | tee -a "$log"
+echo "== summaries =="
+grep '^summary: ' "$log"
 
 echo "== results with and without memory images and kept values =="
 status=0
