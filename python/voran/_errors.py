@@ -17,6 +17,17 @@ class Error(Exception):
         self.call = call
         self.message = message
 
+    def __reduce__(self):
+        # Failures cross processes (Dask workers) with their kind and status.
+        return (_rebuild, (type(self), self.status, self.message, self.call, dict(self.__dict__)))
+
+
+def _rebuild(cls, status, message, call, state):
+    e = cls.__new__(cls)
+    Error.__init__(e, status, message, call)
+    e.__dict__.update(state)
+    return e
+
 
 class ArgumentError(Error, ValueError):
     """A time, name or setting that was refused. ``argument`` names it
