@@ -158,14 +158,24 @@ def to_domain(box, radius, grid):
     return None
 
 
-def directory(path):
-    return "" if path is None else os.fspath(path)
+def directory(path, env="VORAN_STATIC", argument="static"):
+    """The directory a query names, else the environment's. Resolved here,
+    and always handed to the layer explicitly: the layer exports the
+    directories of each query it sets up into the process environment, so
+    its own fallback would find the last query's directory rather than the
+    caller's setting."""
+    if path is not None and os.fspath(path):
+        return os.fspath(path)
+    value = os.environ.get(env, "")
+    if not value:
+        raise bad(argument, f"no {argument} directory given and {env} is not set")
+    return value
 
 
 def static_dir(path):
     """The static directory a query uses (for the package's own reads of
     it, such as the terrain grid)."""
-    return directory(path) or os.environ.get("VORAN_STATIC", "")
+    return directory(path)
 
 
 def variable_names(variables, static, database):
@@ -184,7 +194,7 @@ def build(time, variables=(), *, end=None, freq=60, providers=None, qc_level=0, 
     """The layer's Query for these arguments."""
     q = _voran.Query()
     q.static_dir = directory(static)
-    q.data_dir = directory(data)
+    q.data_dir = directory(data, "VORAN_DATA", "data")
     q.database = database
     q.time = to_time(time)
     if end is not None:

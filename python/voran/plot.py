@@ -224,6 +224,11 @@ def station_map(df, variable, *, ax=None, time=None, wind=False, terrain=True, s
     return ax
 
 
+def position(lat, lon):
+    return (f"{abs(lat):.2f}°{'N' if lat >= 0 else 'S'} "
+            f"{abs(lon):.2f}°{'E' if lon >= 0 else 'W'}")
+
+
 def meteogram(df, station, variables, *, ax=None, network=None, figsize=None, dpi=100,
               title=None):
     """Time series of one station from a voran.read_range frame, one panel
@@ -281,6 +286,6 @@ def meteogram(df, station, variables, *, ax=None, network=None, figsize=None, dp
     first = rows.iloc[0]
     axes[0].set_title(title if title is not None else
                       f"{station} ({first['network']}, {first['provider']}) "
-                      f"{first['lat']:.2f}°N {first['lon']:.2f}°E, {first['elev']:.0f} m",
+                      f"{position(first['lat'], first['lon'])}, {first['elev']:.0f} m",
                       fontsize=11)
     return axes
