@@ -82,12 +82,35 @@ bool write_all(int fd, const unsigned char* p, size_t n) {
   return true;
 }
 
-// Unpack the gzip file src into the working copy dst. The data go first into
-// a private file beside dst (created exclusively, mode 0600) that is renamed
-// over dst when complete, so a reader never sees a partial copy and a
-// symbolic link planted at dst is replaced, not written through. Returns 0,
-// or a nonzero code with neither file left behind.
-int unpack(const char* src, const TextBuf& dst) {
+// A working copy as unpack leaves it: the descriptor it was written through
+// (open while the copy has no name) and the path NetCDF opens it by.
+struct Copy {
+  int fd = -1;
+  TextBuf path;
+};
+
+// True when path (a descriptor link of /proc) reopens the file open as fd.
+bool reopens(const char* path, int fd) {
+  int again = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (again < 0) return false;
+  struct stat a, b;
+  const bool same = ::fstat(again, &a) == 0 && ::fstat(fd, &b) == 0 && a.st_dev == b.st_dev &&
+                    a.st_ino == b.st_ino;
+  ::close(again);
+  return same;
+}
+
+// Unpack the gzip file src into a working copy beside dst, created
+// exclusively, mode 0600, under a name of its own. A classic file loses that
+// name at once: it is written and then opened through its descriptor's link
+// in /proc, so it cannot outlive the process, however that ends (the kernel
+// frees the data with the last descriptor). HDF5 resolves the path it is given to
+// the file's name, so a NetCDF-4 file (and any file where /proc is not
+// there) is renamed over dst when complete (a symbolic link planted at dst
+// is replaced, not written through) and the caller removes that name as
+// soon as NetCDF has the file open. Returns 0, or a nonzero code with no
+// file left behind.
+int unpack(const char* src, const TextBuf& dst, Copy& copy) {
   int in = ::open(src, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return errno != 0 ? errno : ENOENT;
   struct stat st;
@@ -105,6 +128,13 @@ int unpack(const char* src, const TextBuf& dst) {
     gzclose(gz);
     return NC_ENOTNC;
   }
+  // The first block tells the format before any file is made.
+  int n = gzread(gz, UNPACK_BUF, sizeof UNPACK_BUF);
+  if (n < 0) {
+    gzclose(gz);
+    return NC_ENOTNC;
+  }
+  const bool classic = n >= 3 && std::memcmp(UNPACK_BUF, "CDF", 3) == 0;
   TextBuf tmp;
   tmp.add(dst.view()).add(".XXXXXX");
   char name[TextBuf::CAP + 1];
@@ -115,20 +145,35 @@ int unpack(const char* src, const TextBuf& dst) {
     gzclose(gz);
     return e;
   }
+  char link[32];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", out);
+  const bool anonymous = classic && reopens(link, out) && ::unlink(name) == 0;
   bool ok = true;
-  for (;;) {
-    int n = gzread(gz, UNPACK_BUF, sizeof UNPACK_BUF);
-    if (n < 0) ok = false;
-    if (n <= 0) break;
+  while (n > 0) {
     if (!write_all(out, UNPACK_BUF, static_cast<size_t>(n))) {
       ok = false;
       break;
     }
+    n = gzread(gz, UNPACK_BUF, sizeof UNPACK_BUF);
+    if (n < 0) ok = false;
   }
   // gzclose reports a stream that ended early (truncated file).
   if (gzclose(gz) != Z_OK) ok = false;
+  copy.path.clear();
+  if (anonymous) {
+    if (!ok) {
+      ::close(out);
+      return NC_ENOTNC;
+    }
+    copy.fd = out;
+    copy.path.add(link);
+    return 0;
+  }
   if (::close(out) != 0) ok = false;
-  if (ok && std::rename(name, dst.c_str()) == 0) return 0;
+  if (ok && std::rename(name, dst.c_str()) == 0) {
+    copy.path.add(dst.view());
+    return 0;
+  }
   ::unlink(name);
   return NC_ENOTNC;
 }
@@ -267,10 +312,17 @@ int open_in(const TextBuf& base, int32_t dirlen, int& ncid) {
   TextBuf work;
   working_path(work, dirlen, OPEN_NAMES);
   if (path.overflow() || work.overflow()) return NC_EINVAL;
-  int rc = unpack(path.c_str(), work);
+  Copy copy;
+  int rc = unpack(path.c_str(), work, copy);
   if (rc != 0) return rc;
-  rc = sane_header(work.c_str()) ? voran::fc_open(work.c_str(), ncid) : NC_ENOTNC;
-  if (rc != NC_NOERR) ::unlink(work.c_str());
+  rc = sane_header(copy.path.c_str()) ? voran::fc_open(copy.path.c_str(), ncid) : NC_ENOTNC;
+  // NetCDF holds the data now, in a memory image or through a descriptor of
+  // its own, and never opens the file by its name again.
+  if (copy.fd >= 0) {
+    ::close(copy.fd);
+  } else {
+    ::unlink(work.c_str());
+  }
   return rc;
 }
 
@@ -382,6 +434,8 @@ void MVORANCLS1(int32_t ncid, std::string_view dir, int32_t dirlen, std::string_
   const int32_t dl = keep_names(CLOSE_NAMES, dir, dirlen, stem);
   if (voran::fc_close(ncid) != NC_NOERR) return;
   if (!server_mode() || M_LSTCHR({CLOSE_NAMES.LCLFNAME, 13}, 13) == 0) return;
+  // Our copy lost its name when it was opened; what is removed here was
+  // left by an earlier process of the same tag.
   TextBuf work;
   working_path(work, dl, CLOSE_NAMES);
   if (!work.overflow()) ::unlink(work.c_str());
