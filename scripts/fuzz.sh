@@ -17,7 +17,7 @@ corp=$root/tests/fuzz
 
 mkdir -p "$b"
 cmake -S "$root" -B "$b" -DVORAN_FUZZ=ON -DVORAN_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > "$b/fuzz-cmake.log" 2>&1 ||
+  -DVORAN_WERROR=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > "$b/fuzz-cmake.log" 2>&1 ||
   { cat "$b/fuzz-cmake.log"; exit 1; }
 nice -n 19 cmake --build "$b" -j2 --target "${targets[@]}" make_seeds gen_sample static_dir > "$b/fuzz-build.log" 2>&1 ||
   { tail -50 "$b/fuzz-build.log"; exit 1; }

@@ -30,7 +30,7 @@ const char* const METAR_DIR = "/point/metar/netcdf/";
 std::string metar_cdl(int n) {
   std::vector<std::string> ids, lat, lon, elev, t, at, rt, wmo, temp;
   for (int k = 0; k < n; ++k) {
-    ids.push_back("K" + std::string(1, static_cast<char>('A' + k)) + "AA");
+    ids.push_back(std::string{'K', static_cast<char>('A' + k), 'A', 'A'});
     lat.push_back(std::to_string(35.0 + k));
     lon.push_back(std::to_string(-100.0 - k));
     elev.push_back("300");
@@ -264,7 +264,7 @@ TEST_F(BadInput, BadCodeTablesGiveTheirStatus) {
   EXPECT_EQ(with_table("sfcvcn.txt", good + std::string("BAD\0           8   N\n", 21)), MST_BAD_FILE);
   // More entries than codes: the table holds 380 at most.
   std::string many;
-  for (int k = 0; k < 500; ++k) many += "V" + std::to_string(100000 + k) + "          8   N\n";
+  for (int k = 0; k < 500; ++k) many += testutil::numbered("V", 100000 + k) + "          8   N\n";
   EXPECT_EQ(with_table("sfcvcn.txt", many), MST_BAD_TABLE);
   EXPECT_LE(VCNTBL.VCN_COUNT[0], 380);
   restore("sfcvcn.txt");
@@ -275,7 +275,7 @@ TEST_F(BadInput, BadCodeTablesGiveTheirStatus) {
 TEST_F(BadInput, BadSurfaceInitialisationFiles) {
   // "stadic.txt": at most 2000 identifiers, binary bytes kept in place.
   std::string sta;
-  for (int k = 0; k < 2500; ++k) sta += "K" + std::to_string(1000 + k) + " A\n";
+  for (int k = 0; k < 2500; ++k) sta += testutil::numbered("K", 1000 + k) + " A\n";
   EXPECT_EQ(with_table("stadic.txt", sta), 0);
   EXPECT_EQ(SFCTBL.ASOS_COUNT, 2000);
   EXPECT_EQ(with_table("stadic.txt", std::string("\xff\xfe\0\x01\x02 A\n", 8) + std::string(50000, 'x')), 0);

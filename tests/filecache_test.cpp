@@ -247,7 +247,7 @@ TEST_F(FileCacheTest, LimitsOnlyCostSpeed) {
 TEST_F(FileCacheTest, ManyFilesOpenAtOnce) {
   std::vector<std::string> paths;
   std::vector<int> ids;
-  for (int k = 0; k < 66; ++k) paths.push_back(make("m" + std::to_string(k), k + 10));
+  for (int k = 0; k < 66; ++k) paths.push_back(make(testutil::numbered("m", k), k + 10));
   for (const std::string& p : paths) {
     int id = -1;
     ASSERT_EQ(voran::fc_open(p.c_str(), id), NC_NOERR);

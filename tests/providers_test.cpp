@@ -124,7 +124,7 @@ TEST_F(Selection, UnknownNamesBecomeRequests) {
   EXPECT_FALSE(sel(38));  // the default after ALL-SFC false
 
   // At most 100 requests are remembered.
-  for (int i = PROVTBL.REQ_COUNT[0]; i < 110; ++i) select("R" + std::to_string(i), false);
+  for (int i = PROVTBL.REQ_COUNT[0]; i < 110; ++i) select(testutil::numbered("R", i), false);
   EXPECT_EQ(PROVTBL.REQ_COUNT[0], 100);
   EXPECT_EQ(std::string(PROVTBL.REQ_NAME[0][99], 10), "R99       ");
 }
@@ -156,7 +156,7 @@ TEST(ProviderNumbers, BlankNamesAndTheFullTable) {
   EXPECT_EQ(PROVTBL.SUBSRC_LISTED[0], 2);
 
   // Up to 99 real providers; the 100th place collects the rest.
-  for (int k = 3; k <= 99; ++k) pfix::add_provider("P" + std::to_string(k));
+  for (int k = 3; k <= 99; ++k) pfix::add_provider(testutil::numbered("P", k));
   voran::fset(names, 10, "LATE1");
   voran::fset(names + 10, 10, "LATE2");
   voran::fset(names + 20, 10, "P50");

@@ -125,9 +125,9 @@ TEST_F(Radiation, LongFilesAreReadInPieces) {
   std::string prov, stn, val;
   for (int i = 0; i < N; ++i) {
     const char* sep = i ? ", " : "";
-    prov += sep + std::string(i % 2 ? "\"AWS2\"" : "\"ISWS\"");
-    stn += sep + (i % 3 ? "\"S" + std::to_string(i) + "\"" : std::string("\"KSLC TOWER\""));
-    val += sep + std::to_string(i);
+    (prov += sep) += i % 2 ? "\"AWS2\"" : "\"ISWS\"";
+    (stn += sep) += i % 3 ? testutil::numbered("\"S", i) + "\"" : std::string("\"KSLC TOWER\"");
+    (val += sep) += std::to_string(i);
   }
   pfix::Cdl c;
   c.c("dataProvider", 11, prov).c("stationName", 51, stn).f("solarRadiation", val);

@@ -168,7 +168,7 @@ TEST_F(ProviderNumbering, TheFirstOfTwoEqualEntriesAnswers) {
 }
 
 TEST_F(ProviderNumbering, FillingTheLastPlace) {
-  for (int k = 1; k <= 98; ++k) add("P" + std::to_string(k));
+  for (int k = 1; k <= 98; ++k) add(testutil::numbered("P", k));
   // LATE2 fills place 100, which becomes ALL ELSE: LATE2 and all later
   // unknown names are 999, a name "ALL ELSE" is found at 100.
   EXPECT_EQ(call({field("LATE1"), field("LATE2"), field("LATE2"), field("ALL ELSE"),
@@ -178,7 +178,7 @@ TEST_F(ProviderNumbering, FillingTheLastPlace) {
 }
 
 TEST_F(ProviderNumbering, AllElseItselfFillingTheLastPlace) {
-  for (int k = 1; k <= 99; ++k) add("P" + std::to_string(k));
+  for (int k = 1; k <= 99; ++k) add(testutil::numbered("P", k));
   // Its own arrival gives 999; from then on it is the name of place 100.
   EXPECT_EQ(call({field("ALL ELSE"), field("ALL ELSE"), field("ALL ELSE", '\0'), field("OTHER"),
                   field("ALL ELSE")}),
@@ -187,20 +187,20 @@ TEST_F(ProviderNumbering, AllElseItselfFillingTheLastPlace) {
 
 TEST_F(ProviderNumbering, AFullTableWithoutAllElse) {
   // A table filled by merging the file tables can end in a real provider.
-  for (int k = 1; k <= 100; ++k) add("P" + std::to_string(k));
+  for (int k = 1; k <= 100; ++k) add(testutil::numbered("P", k));
   EXPECT_EQ(call({field("ALL ELSE"), field("P100"), field("ALL ELSE"), field("P100", '\0')}),
             (std::vector<int32_t>{999, 100, 999, 100}));
 }
 
 TEST_F(ProviderNumbering, ManyDistinctNamesInOneCall) {
-  for (int k = 1; k <= 40; ++k) add("P" + std::to_string(k));
+  for (int k = 1; k <= 40; ++k) add(testutil::numbered("P", k));
   // More distinct names than any memory of one call holds, mixed with known
   // ones, repeated after the table has filled up.
   std::vector<std::string> names;
   for (int k = 0; k < 700; ++k) {
-    names.push_back(field("U" + std::to_string(k)));
-    names.push_back(field("P" + std::to_string(1 + k % 40)));
-    if (k % 7 == 0) names.push_back(field("U" + std::to_string(k / 2), '\0'));
+    names.push_back(field(testutil::numbered("U", k)));
+    names.push_back(field(testutil::numbered("P", 1 + k % 40)));
+    if (k % 7 == 0) names.push_back(field(testutil::numbered("U", k / 2), '\0'));
     if (k % 50 == 0) names.push_back(field("ALL ELSE"));
   }
   std::vector<int32_t> got = call(names);
@@ -250,7 +250,7 @@ TEST_F(ProviderNumbering, RandomSequencesAgainstTheScan) {
       const int last = static_cast<int>(std::size(pool)) - 1;
       base = pool[std::uniform_int_distribution<int>(0, last)(rng)];
     } else {
-      base = "N" + std::to_string(std::uniform_int_distribution<int>(0, 150)(rng));
+      base = testutil::numbered("N", std::uniform_int_distribution<int>(0, 150)(rng));
     }
     std::string f = field(base, (k % 2) ? '\0' : ' ');
     // Now and then a NUL inside the trailing blanks.
@@ -266,7 +266,7 @@ TEST_F(ProviderNumbering, RandomSequencesAgainstTheScan) {
       if (n == 101) n = 99;
       for (int k = 0; k < n; ++k) {
         // Sometimes the first place is a blank name.
-        add(k == 0 && round % 12 == 0 ? std::string() : "T" + std::to_string(k));
+        add(k == 0 && round % 12 == 0 ? std::string() : testutil::numbered("T", k));
       }
     }
     std::vector<std::string> names(std::uniform_int_distribution<int>(1, 400)(rng));

@@ -128,7 +128,8 @@ Reports random_reports(std::mt19937& g, int n) {
   const char* provs[] = {"NWS", "AWS", "CWOP"};
   const char* rtypes[] = {"METAR", "SPECI", "TEST", "SA", "SAX", "RS"};
   for (int i = 0; i < n; ++i) {
-    std::string id = "S" + std::to_string(pick(g) % 40);
+    std::string id = "S";
+    id += std::to_string(pick(g) % 40);
     int32_t ob = t + (pick(g) - 50) * 97 + pick(g) % 3;  // about +-80 minutes, ties
     if (pick(g) < 3) ob = 999999;
     float la = lats[pick(g) % 5], lo = lons[pick(g) % 4];

@@ -84,7 +84,7 @@ struct List {
   std::string id(int k) const { return std::string(voran::ftrim(stid.substr(10 * k, 10))); }
   std::string ids() const {
     std::string s;
-    for (int k = 0; k < nsta; ++k) s += (k ? "," : "") + id(k);
+    for (int k = 0; k < nsta; ++k) (s += k ? "," : "") += id(k);
     return s;
   }
   std::string provs() const {
@@ -244,7 +244,7 @@ TEST_F(StationsTest, WindowOverTwoFilesForEveryRecordMode) {
     ASSERT_EQ(l.status, 0) << l.messages;
     EXPECT_EQ(l.ids(), k.ids) << "recwin " << k.recwin;
     std::string times;
-    for (int i = 0; i < l.nsta; ++i) times += (i ? "," : "") + l.obs(i);
+    for (int i = 0; i < l.nsta; ++i) (times += i ? "," : "") += l.obs(i);
     EXPECT_EQ(times, k.times) << "recwin " << k.recwin;
     EXPECT_EQ(SFCSTRN.FILE_COUNT, 2);
     EXPECT_EQ(std::string(SFCSTRC.FILE_NAME[0], 13), "20210825_1900");

@@ -52,7 +52,7 @@ std::string src(char type, const std::string& nm, const std::string& c1, const s
 
 TEST_F(Init, SurfaceInitialisationLoadsItsFiles) {
   std::string stadic;
-  for (int i = 0; i < 2500; ++i) stadic += "K" + std::to_string(1000 + i) + " A\n";
+  for (int i = 0; i < 2500; ++i) stadic += testutil::numbered("K", 1000 + i) + " A\n";
   std::string srcin = src('P', "ASOS", "1", "0", "0") + src('X', "IGNORED", "1", "1", "1") +
                       src('S', "STATION ONE", "-2", "7") + src('P', "MesoWest", "-1", "3", "1");
   VORANCOM2.SRC_SELECT[2] = false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace testutil {
 
@@ -24,6 +25,15 @@ int run_program(const std::string& dir, const char* const argv[], const std::str
                 const std::string& err);
 
 std::string read_file(const std::string& path);
+
+// prefix followed by n in decimal ("K", 1000: "K1000"). Names are built by
+// appending to the prefix: g++ 12 warns falsely (-Wrestrict) about
+// "K" + std::to_string(n) in optimised builds.
+inline std::string numbered(std::string_view prefix, long long n) {
+  std::string s(prefix);
+  s += std::to_string(n);
+  return s;
+}
 
 // The sample tree of gen_sample (2021-08-25 19, 20, 21 UTC), made once per
 // test program on first use and removed when it ends.
