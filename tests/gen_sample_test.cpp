@@ -23,15 +23,11 @@ const char* const TABLES = VORAN_SOURCE_DIR "/static";
 
 // One hour of one provider group, as a program calling the library sees it.
 struct Hour {
+  static constexpr std::size_t N = VORAN_MAX_STATIONS;
   int32_t nsta = 0;
-  std::vector<char> stid = std::vector<char>(std::size_t(VORAN_MAX_STATIONS) * 10);
-  std::vector<char> obst = std::vector<char>(std::size_t(VORAN_MAX_STATIONS) * 9);
-  std::vector<char> prov = std::vector<char>(std::size_t(VORAN_MAX_STATIONS) * 10);
-  std::vector<int32_t> wmo = std::vector<int32_t>(VORAN_MAX_STATIONS);
-  std::vector<int32_t> src = std::vector<int32_t>(VORAN_MAX_STATIONS);
-  std::vector<float> lat = std::vector<float>(VORAN_MAX_STATIONS);
-  std::vector<float> lon = std::vector<float>(VORAN_MAX_STATIONS);
-  std::vector<float> elev = std::vector<float>(VORAN_MAX_STATIONS);
+  std::vector<char> stid = std::vector<char>(N * 10), prov = stid, obst = std::vector<char>(N * 9);
+  std::vector<int32_t> wmo = std::vector<int32_t>(N), src = wmo;
+  std::vector<float> lat = std::vector<float>(N), lon = lat, elev = lat;
   char atime[9] = {};
   std::map<std::string, std::vector<float>> values;
 
@@ -306,12 +302,9 @@ TEST_F(Range, EachHourDependsOnItselfAloneAndJoinsTheAfternoon) {
   }
 }
 
-TEST(GenSampleArguments, RangesAcrossTheYearAndRefusals) {
-  const std::string dir = testutil::make_tmpdir();
-  struct Cleanup {
-    std::string d;
-    ~Cleanup() { std::filesystem::remove_all(d); }
-  } cleanup{dir};
+TEST_F(Range, ArgumentsRangesAcrossTheYearAndRefusals) {
+  const std::string dir = Range::dir("args");
+  std::filesystem::create_directories(dir);
   auto run = [&dir](std::vector<const char*> args) {
     args.insert(args.begin(), GEN);
     args.push_back(nullptr);
