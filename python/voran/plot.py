@@ -264,10 +264,27 @@ def meteogram(df, station, variables, *, ax=None, network=None, figsize=None, dp
         shown = np.where(bad, np.nan, y)
         a.plot(t, shown, "-", color="#2166ac", lw=1.3, zorder=2)
         a.plot(t, shown, "o", color="#2166ac", ms=3.5, zorder=3, label="value")
+        # The scale is that of the accepted values: a rejected value far
+        # off (a failed range check) is marked at the edge it lies beyond.
+        ok = np.isfinite(shown)
+        if ok.any():
+            lo, hi = float(np.min(shown[ok])), float(np.max(shown[ok]))
+            pad = 0.08 * (hi - lo) if hi > lo else max(1.0, 0.01 * abs(hi))
+            lo, hi = lo - pad, hi + pad
+            a.set_ylim(lo, hi)
+        else:
+            lo, hi = -np.inf, np.inf
         flagged_value = bad & np.isfinite(y)
-        if flagged_value.any():
-            a.plot(t[flagged_value], y[flagged_value], "x", color=REJECTED_COLOUR, ms=7, mew=1.6,
+        inside = flagged_value & (y >= lo) & (y <= hi)
+        if inside.any():
+            a.plot(t[inside], y[inside], "x", color=REJECTED_COLOUR, ms=7, mew=1.6,
                    zorder=4, label=f"QC rejected ({'/'.join(REJECTED)})")
+        for beyond, edge, marker in ((flagged_value & (y > hi), 0.96, "^"),
+                                     (flagged_value & (y < lo), 0.04, "v")):
+            if beyond.any():
+                a.plot(t[beyond], np.full(beyond.sum(), edge), marker, color=REJECTED_COLOUR,
+                       ms=7, transform=a.get_xaxis_transform(), zorder=4, clip_on=False,
+                       label=f"QC rejected ({'/'.join(REJECTED)}), off scale")
         flagged_gone = bad & ~np.isfinite(y)
         if flagged_gone.any():
             a.plot(t[flagged_gone], np.full(flagged_gone.sum(), 0.04), "|", ms=12, mew=2,
@@ -280,7 +297,7 @@ def meteogram(df, station, variables, *, ax=None, network=None, figsize=None, dp
                    label="no value")
         a.set_ylabel(label_of(rows, var))
         a.grid(True, lw=0.4, alpha=0.5)
-        a.legend(loc="upper right", fontsize=7, framealpha=0.8)
+        a.legend(loc="best", fontsize=7, framealpha=0.8)
     axes[-1].xaxis.set_major_formatter(mdates.DateFormatter("%m-%d %H:%M"))
     axes[-1].set_xlabel("time (UTC)")
     first = rows.iloc[0]

@@ -139,6 +139,11 @@ def test_meteogram(tmp_path):
                  if line.get_label().startswith("QC rejected"))
     assert marked == n_flagged
     assert axes[0].get_ylabel() == "T (K)" and station in axes[0].get_title()
+    # The scale is that of the accepted values, whatever the rejected ones.
+    accepted = rows.loc[~rows["T_qcd"].isin(voran.REJECTED), "T"].dropna()
+    lo, hi = axes[0].get_ylim()
+    assert lo <= accepted.min() and hi >= accepted.max()
+    assert hi - lo <= 1.2 * (accepted.max() - accepted.min()) + 2.0 * max(1.0, 0.01 * hi)
     with pytest.raises(ValueError):
         plot.meteogram(r, "NOSUCH", ["T"])
 
