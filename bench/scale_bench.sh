@@ -48,7 +48,8 @@ cmake --build "$build" -j2 --target "${want[@]}" >/dev/null
 # says so and goes on with those (in data/afternoon, so that a later run
 # makes the week).
 mkdir -p "$out"
-made_by=$(md5sum <"$build/gen_sample" | cut -d' ' -f1)
+# The generator's source and the range name what the tree holds.
+made_by="$(md5sum <"$top/tools/gen_sample.cpp" | cut -d' ' -f1) $start $hours"
 if [ "$(cat "$data/.complete" 2>/dev/null)" != "$made_by" ]; then
   rm -rf "$data"
   if "$build/gen_sample" "$data" "$top/static" --start "$start" --hours "$hours" \
@@ -59,6 +60,7 @@ if [ "$(cat "$data/.complete" 2>/dev/null)" != "$made_by" ]; then
     rm -rf "$data"
     data="$top/data/afternoon"
     hours=3
+    made_by="$(md5sum <"$top/tools/gen_sample.cpp" | cut -d' ' -f1) afternoon"
     if [ "$(cat "$data/.complete" 2>/dev/null)" != "$made_by" ]; then
       rm -rf "$data"
       "$build/gen_sample" "$data" "$top/static"
@@ -170,18 +172,13 @@ fi
 if ! PYTHONPATH="$pypath" "$python" -c 'import voran.dask, distributed' 2>/dev/null; then
   say "skipped: voran.dask.read_range (no voran.dask in $pypath, or no distributed)"
 else
-  for n in 1 2; do
-    # The cluster is started once, outside the timed runs; processor time is
-    # that of the client and of every worker process.
-    PYTHONPATH="$pypath" record "$python" - "$n" "$runs" "$start" "$end" "$vars" "$static" \
-      "$data" "$window" <<'EOF'
+  # The cluster is started once, outside the timed runs; processor time is
+  # that of the client and of every worker process. The driver is a file:
+  # worker processes started by spawning import the main module again.
+  cat >"$out/dask_run.py" <<'EOF'
 import resource, statistics, sys, time
 import distributed
 import voran.dask
-
-n, runs, s, e, v, st, d, w = sys.argv[1:]
-n, runs = int(n), int(runs)
-
 
 def cpu_seconds():
     r = resource.getrusage(resource.RUSAGE_SELF)
@@ -189,6 +186,8 @@ def cpu_seconds():
 
 
 if __name__ == "__main__":
+    n, runs, s, e, v, st, d, w = sys.argv[1:]
+    n, runs = int(n), int(runs)
     t0 = time.perf_counter()
     with distributed.LocalCluster(n_workers=n, threads_per_worker=1, processes=True,
                                   dashboard_address=None) as cluster, \
@@ -206,6 +205,9 @@ if __name__ == "__main__":
     print("summary: figure=dask%d wall_s=%.3f cpu_s=%.3f runs=%d rows=%d cluster_start_s=%.3f"
           % (n, statistics.median(wall), statistics.median(cpu), runs, rows, startup))
 EOF
+  for n in 1 2; do
+    PYTHONPATH="$pypath" record timeout 1800 "$python" "$out/dask_run.py" "$n" "$runs" \
+      "$start" "$end" "$vars" "$static" "$data" "$window"
   done
 fi
 
