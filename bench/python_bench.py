@@ -2,7 +2,7 @@
 """What the Python package costs: processor time of voran.read against the
 same query through the C++ layer, and against the NumPy peer.
 
-    python_bench.py --build BUILD [--large DIR] [--sample DIR] [--reps N]
+    python_bench.py --build BUILD [--large DIR] [--sample DIR] [--reps N] [--rounds N]
 
 (1) voran.read of stalist's 41 variables (every mesonet provider) on the
     large MESONET file, against voran_layer_time (a C++ program making the
@@ -11,10 +11,12 @@ same query through the C++ layer, and against the NumPy peer.
     included, against bench/peer.py on the same file; target: at least 6
     times faster. The peer's columns are checked against the frame's.
 
-Each figure is the median of N runs (default 5) after a first, cold run,
-each kind in its own process, as processor time (process_time; the peer's
-imports are made before its clock starts). The machine is shared: run it
-when it is quiet, or read the medians with that in mind.
+Processor time (process_time; the peer's imports are made before its clock
+starts), every process on one processor. Each side of a comparison runs in
+its own process, a first cold run and then --reps warm ones (their median);
+--rounds rounds alternate the two sides and the medians over rounds are
+reported, with the range of the rounds' ratios. The machine is shared: the
+rounds' spread says how much other load moved the figures.
 """
 import argparse
 import os
@@ -121,30 +123,56 @@ print("peer stations %%d, voran %%d, differing entries %%d" %% (n, len(df), bad)
     print("  " + run([PYTHON, "-c", code, static, data, out], python_env(build)).strip())
 
 
+def paired(a_times, b_times, rounds):
+    """Rounds alternate the two sides, so that a spell of other load slows
+    both sides of a round; each side is the median of its warm runs."""
+    a, b, ratio = [], [], []
+    for _ in range(rounds):
+        ta, tb = median_warm(a_times()), median_warm(b_times())
+        a.append(ta)
+        b.append(tb)
+        ratio.append(tb / ta)
+    return statistics.median(a), statistics.median(b), statistics.median(ratio), min(ratio), \
+        max(ratio)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--build", type=pathlib.Path, required=True)
     ap.add_argument("--large", default=str(TOP / "data" / "bench" / "large-netcdf4-280000"))
     ap.add_argument("--sample", default=None, help="a sample tree, measured as well")
-    ap.add_argument("--reps", type=int, default=5)
+    ap.add_argument("--reps", type=int, default=3, help="warm runs a process")
+    ap.add_argument("--rounds", type=int, default=5)
+    ap.add_argument("--cpu", type=int, default=0, help="the processor every run is kept on")
     a = ap.parse_args()
     build = a.build.resolve()
     static = str(build / "static")
+    # On one processor: moved between processors, runs spread widely.
+    os.sched_setaffinity(0, {a.cpu})
     trees = [("280,000-record MESONET file", a.large)]
     if a.sample:
         trees.append(("sample tree", a.sample))
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "peer.out")
         for label, data in trees:
-            print(f"== {label} ({data}); median of {a.reps} warm runs, processor time")
-            lay = median_warm(layer_times(build, static, data, STALIST, a.reps))
-            py = median_warm(read_times(build, static, data, STALIST, a.reps))
-            print(f"  41 variables: C++ layer {lay:.3f} s, voran.read {py:.3f} s, "
-                  f"ratio {py / lay:.2f} (target <= 1.3)")
-            peer = median_warm(peer_times(static, data, a.reps, out))
-            py5 = median_warm(read_times(build, static, data, PEER_VARS, a.reps))
-            print(f"  peer's 5 variables: peer {peer:.3f} s, voran.read {py5:.3f} s, "
-                  f"peer / voran.read {peer / py5:.1f} (target >= 6)")
+            print(f"== {label} ({data})\n   processor time; {a.rounds} rounds, each side the "
+                  f"median of {a.reps} warm runs in one process")
+            lay, py, r, lo, hi = paired(
+                lambda: layer_times(build, static, data, STALIST, a.reps),
+                lambda: read_times(build, static, data, STALIST, a.reps), a.rounds)
+            print(f"  41 variables: C++ layer {lay:.3f} s, voran.read {py:.3f} s; "
+                  f"voran.read / layer {r:.2f} (rounds {lo:.2f}-{hi:.2f}; target <= 1.3)")
+            lay5, py5, r5, lo5, hi5 = paired(
+                lambda: layer_times(build, static, data, PEER_VARS, a.reps),
+                lambda: read_times(build, static, data, PEER_VARS, a.reps), a.rounds)
+            print(f"  peer's 5 variables: C++ layer {lay5:.3f} s, voran.read {py5:.3f} s; "
+                  f"voran.read / layer {r5:.2f} (rounds {lo5:.2f}-{hi5:.2f})")
+            peer, py5b, rp, lop, hip = paired(
+                lambda: peer_times(static, data, a.reps, out),
+                lambda: read_times(build, static, data, PEER_VARS, a.reps), a.rounds)
+            print(f"  peer {peer:.3f} s, voran.read {py5b:.3f} s; peer / voran.read "
+                  f"{1 / rp:.1f} (rounds {1 / hip:.1f}-{1 / lop:.1f}; target >= 6); "
+                  f"peer / layer {peer / lay5:.1f}")
             check_peer(build, static, data, out)
 
 

@@ -4,6 +4,9 @@ The layer's columns arrive as NumPy arrays over its own memory; values,
 masks and positions go into the frame without a copy. Missing values become
 NaN in place, descriptors become categories of one-character strings, times
 become timezone-aware UTC."""
+import functools
+import sys
+
 import numpy as np
 import pandas as pd
 
@@ -31,14 +34,19 @@ def trimmed(row):
 def decode(b):
     """Rows of bytes (n, width) as an object array of trimmed str."""
     n, w = b.shape
-    # Blanks made NUL, so that NumPy's str drops them from the end; rows
-    # where that would leave a NUL inside are done one by one.
-    z = np.where(b == 32, np.uint8(0), b)
     if n == 0:
         return np.empty(0, dtype=object)
-    out = z.astype(np.uint32).view(f"U{w}").reshape(n).astype(object)
-    inner = (np.unique(np.flatnonzero((z[:, 1:] != 0) & (z[:, :-1] == 0)) // (w - 1))
-             if w > 1 else [])
+    # Blanks made NUL, so that NumPy's str drops them from the end; rows
+    # where that would leave a NUL inside are done one by one. Columns that
+    # are NUL in every row are left out (shorter strings convert faster).
+    z = b * (b != 32)
+    k = w
+    while k > 1 and not z[:, k - 1].any():
+        k -= 1
+    z = np.ascontiguousarray(z[:, :k])
+    out = z.astype(np.uint32).view(f"U{k}").reshape(n).astype(object)
+    inner = (np.unique(np.flatnonzero((z[:, 1:] != 0) & (z[:, :-1] == 0)) // (k - 1))
+             if k > 1 else [])
     for i in inner:
         out[i] = trimmed(b[i])
     return out
@@ -51,19 +59,23 @@ def texts(raw):
     b = np.ascontiguousarray(raw).view(np.uint8).reshape(n, w)
     if n > 1024 and 8 <= w <= 16:
         # Few distinct values over many rows (providers) are decoded once
-        # each. A row is the pair of its first and last eight bytes (read in
-        # place), which together cover it.
+        # each, numbered by their first eight bytes (read in place) when the
+        # rest of each row follows from them, else by the pair of first and
+        # last eight bytes, which together cover the row.
         def part(offset):
             return np.ndarray((n,), np.uint64, buffer=b, offset=offset, strides=(w,))
         lo, hi = part(0), part(w - 8)
         if len(pd.unique(lo[:1024])) < 64:
-            clo, ulo = pd.factorize(lo)
-            chi, uhi = pd.factorize(hi)
-            codes, pairs = pd.factorize(clo * len(uhi) + chi)
-            rows = np.empty((len(pairs), w), dtype=np.uint8)
-            rows[:, w - 8:] = uhi[pairs % len(uhi)].astype(np.uint64).view(np.uint8).reshape(-1, 8)
-            rows[:, :8] = ulo[pairs // len(uhi)].astype(np.uint64).view(np.uint8).reshape(-1, 8)
-            return decode(rows)[codes]
+            codes, _ = pd.factorize(lo)
+            top = np.maximum.accumulate(codes)
+            first = np.flatnonzero(np.diff(top, prepend=-1))  # each code's first row
+            if not (hi == hi[first][codes]).all():
+                clo, _ = pd.factorize(lo)
+                chi, uhi = pd.factorize(hi)
+                codes, _ = pd.factorize(clo * len(uhi) + chi)
+                top = np.maximum.accumulate(codes)
+                first = np.flatnonzero(np.diff(top, prepend=-1))
+            return decode(b[first])[codes]
     return decode(b)
 
 
@@ -82,32 +94,57 @@ def floats(a):
     return a
 
 
+UNKNOWN = -2  # category code of a byte that is no known letter
+
+
+@functools.lru_cache(maxsize=16)
+def lookups(codes):
+    """Lookup tables from descriptor bytes to category codes, one byte and
+    two bytes at a time, and the categorical type (kept: every frame uses
+    the same letters)."""
+    lut = np.full(256, UNKNOWN, dtype=np.int8)
+    lut[[0, 32]] = -1
+    lut[list(codes)] = np.arange(len(codes), dtype=np.int8)
+    # The same for two descriptors at once, which halves the lookups.
+    pair = np.arange(65536)
+    two = np.empty((65536, 2), dtype=np.int8)
+    two[:, 0] = lut[pair & 255] if sys.byteorder == "little" else lut[pair >> 8]
+    two[:, 1] = lut[pair >> 8] if sys.byteorder == "little" else lut[pair & 255]
+    return lut, two.view(np.int16).reshape(65536), pd.CategoricalDtype([chr(c) for c in codes])
+
+
 class Descriptors:
     """One-character descriptors as categorical columns sharing one set of
     categories: the letters the layout names, then any other the data hold
     (blank and NUL are no descriptor)."""
-    UNKNOWN = -2
 
     def __init__(self, letters):
         self.letters = [ord(x) for x in letters]
-        self.lut = None
         self.set(self.letters)
 
     def set(self, codes):
-        self.lut = np.full(256, self.UNKNOWN, dtype=np.int8)
-        self.lut[[0, 32]] = -1
-        self.lut[codes] = np.arange(len(codes), dtype=np.int8)
-        self.dtype = pd.CategoricalDtype([chr(c) for c in codes])
+        self.lut, self.lut2, self.dtype = lookups(tuple(codes))
+
+    def codes(self, raw):
+        n = len(raw)
+        out = np.empty(n, dtype=np.int8)
+        m = n - n % 2
+        if m and raw.flags.c_contiguous and raw.ctypes.data % 2 == 0:
+            np.take(self.lut2, raw[:m].view(np.uint16), out=out[:m].view(np.int16))
+        else:
+            m = 0
+        out[m:] = np.take(self.lut, raw[m:])
+        return out
 
     def columns(self, raws):
         """The categorical columns of these descriptor arrays (uint8)."""
-        codes = [np.take(self.lut, r) for r in raws]
-        odd = [r for r, c in zip(raws, codes) if len(c) and c.min() == self.UNKNOWN]
+        codes = [self.codes(r) for r in raws]
+        odd = [r for r, c in zip(raws, codes) if len(c) and c.min() == UNKNOWN]
         if odd:
             seen = sum(np.bincount(r, minlength=256) for r in odd)
-            extra = [int(b) for b in np.nonzero(seen)[0] if self.lut[b] == self.UNKNOWN]
+            extra = [int(b) for b in np.nonzero(seen)[0] if self.lut[b] == UNKNOWN]
             self.set(self.letters + extra)
-            codes = [np.take(self.lut, r) for r in raws]
+            codes = [self.codes(r) for r in raws]
         return [pd.Categorical.from_codes(c, dtype=self.dtype) for c in codes]
 
 
@@ -121,6 +158,21 @@ def descriptor_letters():
 
 
 LETTERS = descriptor_letters()
+
+def cf_attributes(name, kind, column, level, info):
+    """The layout's CF attributes of a field (kept per field and table
+    entry: ranges and repeated reads ask for the same ones)."""
+    return _cf_attributes(name, kind, column, level, info.name, info.code, info.type,
+                          info.levels, info.units, info.standard_name, info.description)
+
+
+@functools.lru_cache(maxsize=4096)
+def _cf_attributes(name, kind, column, level, *entry):
+    info = _voran.VariableInfo()
+    (info.name, info.code, info.type, info.levels, info.units, info.standard_name,
+     info.description) = entry
+    return _voran.cf_attributes(name, kind, column, level, info)
+
 
 # What each kind of field takes from a column of the layer.
 PART = {"value": "values", "descriptor": "qcd", "applied": "qca", "failed": "qcr"}
@@ -201,7 +253,7 @@ def frame(hours, with_time, attrs):
             cols[name] = next(qcd)
         else:
             cols[name] = a
-        cf = _voran.cf_attributes(name, kind, column, level, infos[column])
+        cf = cf_attributes(name, kind, column, level, infos[column])
         long_name[name] = cf.get("long_name", "")
         if cf.get("units"):
             units[name] = cf["units"]
