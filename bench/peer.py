@@ -24,6 +24,7 @@ START_WALL, START_CPU = time.perf_counter(), time.process_time()
 import ctypes  # noqa: E402
 import platform  # noqa: E402
 import sys  # noqa: E402
+import types  # noqa: E402
 
 import netCDF4  # noqa: E402
 import numpy as np  # noqa: E402
@@ -170,13 +171,10 @@ def period_codes(prov_names, stn_names, prov, sub):
     return code
 
 
-def main():
-    path, srcin, out = sys.argv[1], sys.argv[2], sys.argv[3]
-    t0, c0 = time.perf_counter(), time.process_time()
-    ds = netCDF4.Dataset(path)
-    ds.set_auto_maskandscale(False)
-
-    # ---- station list ----
+def identity(ds):
+    """The station fields of every record of a MESONET file and which records
+    the default filters keep (position, elevation and time present; none of
+    the providers that "ALL-SFC" off leaves deselected)."""
     stid = fields(chars(ds, "stationId"), 10)
     prov_raw = chars(ds, "dataProvider")
     prov10 = fields(prov_raw, 10)
@@ -225,6 +223,52 @@ def main():
                                               b"MARITIME", b"ASOS-HFM"])
     keep = ((lat != MISS) & (lon != MISS) & (elev != MISS) & (obtime != 999999.0)
             & ~deselected)
+    return types.SimpleNamespace(stid=stid, prov_raw=prov_raw, prov10=prov10, wmo=wmo,
+                                 wmo_ok=wmo_ok, lat=lat, lon=lon, elev=elev, obtime=obtime,
+                                 keep=keep)
+
+
+def dew_point(T, RH):
+    """Dew point (K) from temperature (K) and relative humidity (%), in the
+    single-precision steps of the library's formula; MISS where it overflows."""
+    with np.errstate(over="ignore", invalid="ignore"):
+        c = np.where(T > F(150.0), T - F(273.15), T)
+        x = F(1.0) - F(0.01) * RH
+        y = (F(0.007) * c + F(2.5)) * x
+        x2 = x * x
+        x4 = x2 * x2
+        x7 = x4 * (x2 * x)
+        dew = F(273.15) - (y * y) * y
+        dew = dew + c
+        dew = dew - (F(0.117) * c + F(15.9)) * (x7 * x7)
+        dew = dew - (F(0.114) * c + F(14.55)) * x
+    return np.where(np.isfinite(dew), dew, MISS)
+
+
+def hour_precip(ds, prov_raw, prov, sub):
+    """The accumulation (mm to m) of the reports whose provider's period is one
+    hour and the rate (m/s to mm/s) of every report, MISS elsewhere. The
+    provider tables `prov` and `sub` take the file's own updates."""
+    merge_file_table(ds, prov, sub)
+    stname = fields(chars(ds, "stationName")[:, :11], 11)
+    period = period_codes(fields(prov_raw, 11), stname, prov, sub)
+    A = numbers(ds, "precipAccum")
+    A = np.where(period == 1, A, MISS)
+    A = np.where(A != MISS, A * F(0.001), MISS)
+    R = numbers(ds, "precipRate")
+    R = np.where(R != MISS, R * F(1000.0), MISS)
+    return A, R
+
+
+def main():
+    path, srcin, out = sys.argv[1], sys.argv[2], sys.argv[3]
+    t0, c0 = time.perf_counter(), time.process_time()
+    ds = netCDF4.Dataset(path)
+    ds.set_auto_maskandscale(False)
+
+    # ---- station list ----
+    st = identity(ds)
+    stid, prov_raw, keep = st.stid, st.prov_raw, st.keep
 
     # ---- temperature and dew point ----
     T = numbers(ds, "temperature")
@@ -235,18 +279,7 @@ def main():
     bxq = np.frombuffer(b"BXQ", dtype=np.uint8)
     t_ok = (T != MISS) & ~np.isin(tq, bxq) & (T >= F(89.0)) & (T <= F(422.0))
     rh_ok = (RH != MISS) & ~np.isin(rq, bxq) & (RH >= F(0.0)) & (RH <= F(100.0))
-    c = np.where(T > F(150.0), T - F(273.15), T)
-    x = F(1.0) - F(0.01) * RH
-    y = (F(0.007) * c + F(2.5)) * x
-    x2 = x * x
-    x4 = x2 * x2
-    x7 = x4 * (x2 * x)
-    np.seterr(over="ignore", invalid="ignore")
-    dew = F(273.15) - (y * y) * y
-    dew = dew + c
-    dew = dew - (F(0.117) * c + F(15.9)) * (x7 * x7)
-    dew = dew - (F(0.114) * c + F(14.55)) * x
-    dew = np.where(np.isfinite(dew), dew, MISS)
+    dew = dew_point(T, RH)
     TDo = np.where(TD != MISS, TD, np.where(t_ok & rh_ok, dew, MISS))
 
     # ---- wind components ----
@@ -264,15 +297,7 @@ def main():
     V = np.where(wind_ok, V, MISS)
 
     # ---- one-hour precipitation ----
-    prov, sub = providers(srcin)
-    merge_file_table(ds, prov, sub)
-    stname = fields(chars(ds, "stationName")[:, :11], 11)
-    period = period_codes(fields(prov_raw, 11), stname, prov, sub)
-    A = numbers(ds, "precipAccum")
-    A = np.where(period == 1, A, MISS)
-    A = np.where(A != MISS, A * F(0.001), MISS)
-    R = numbers(ds, "precipRate")
-    R = np.where(R != MISS, R * F(1000.0), MISS)
+    A, R = hour_precip(ds, prov_raw, *providers(srcin))
     P = np.where(A != MISS, A, np.where(R != MISS, R * F(3600.0) / F(1000.0), MISS))
 
     idx = np.nonzero(keep)[0]

@@ -36,9 +36,10 @@ import numpy as np  # noqa: E402
 import pandas as pd  # noqa: E402
 import xarray as xr  # noqa: E402
 
-# The one-hour peer's readers of fixed-width text and of the provider tables
-# work on NumPy arrays and any dataset with a `variables` mapping.
-from peer import chars, fields, merge_file_table, period_codes, providers, sig_len  # noqa: E402
+# The one-hour peer's readers (fixed-width text, numbers with their no-value
+# markers, station identity, provider tables, the dew-point formula) take
+# the dataset through the netCDF4 calls; NetcdfView gives them xarray's.
+from peer import dew_point, hour_precip, identity, numbers, providers, qc_chars  # noqa: E402
 
 IMPORT_WALL = time.perf_counter() - START_WALL
 IMPORT_CPU = time.process_time() - START_CPU
@@ -50,58 +51,32 @@ NO_TIME = np.iinfo(np.int64).min
 VARS = ["T", "TD", "DD", "FF", "PCP1H"]
 # NetCDF names of the variables read directly.
 DIRECT = {"T": "temperature", "DD": "windDir", "FF": "windSpeed"}
-# Provider numbers 1-6 are the non-mesonet sources; ALL-MESO leaves them off.
-OTHER_SOURCES = [b"ASOS", b"COOP", b"OTHER-MTR", b"SAO", b"MARITIME", b"ASOS-HFM"]
 MESONET_DIR = "KORB/mesonet/netCDF"
-# NetCDF's default fill values, for variables without a _FillValue.
-DEFAULT_FILL = {np.dtype(np.float32): np.float32(9.969209968386869e36),
-                np.dtype(np.int32): np.int32(-2147483647)}
-FLT_MAX = np.float32(3.4028235e38)
+BXQ = np.frombuffer(b"BXQ", dtype=np.uint8)
+Z = np.uint8(ord("Z"))
 
 
-def numbers(ds, name):
-    """A numeric variable as float32 with every no-value marker made MISS."""
-    var = ds[name]
-    raw = var.values
-    attrs = var.attrs
-    fill = attrs.get("_FillValue", DEFAULT_FILL.get(raw.dtype))
-    bad = raw == raw.dtype.type(fill) if fill is not None else np.zeros(raw.shape, dtype=bool)
-    if "missing_value" in attrs:
-        bad |= (raw == raw.dtype.type(attrs["missing_value"])) | (raw == -999)
-    if raw.dtype == np.float32:
-        bad |= raw == FLT_MAX
-    return np.where(bad, MISS, raw.astype(np.float32))
+class NetcdfView:
+    """An xarray dataset opened without decoding, seen through the netCDF4
+    calls the one-hour peer makes: ds.variables[name][...], ncattrs(),
+    getncattr()."""
 
+    class Variable:
+        def __init__(self, var):
+            self.var = var
 
-def qc(ds, name):
-    """Descriptor letter and the two masks of a variable, as the library
-    hands them on (masks read as numbers, truncated to integers)."""
-    qcd = chars(Arrays(ds), name + "DD")[:, 0]
-    qca = numbers(ds, name + "QCA").astype(np.int32)
-    qcr = numbers(ds, name + "QCR").astype(np.int32)
-    return qcd, qca, qcr
+        @property
+        def shape(self):
+            return self.var.shape
 
+        def __getitem__(self, key):
+            return np.atleast_1d(self.var.values)[key]
 
-def dew_point(t, rh):
-    """Dew point (K) from temperature (K) and relative humidity (%), in the
-    single-precision steps of the library's formula."""
-    with np.errstate(over="ignore", invalid="ignore"):
-        c = np.where(t > F(150.0), t - F(273.15), t)
-        x = F(1.0) - F(0.01) * rh
-        y = (F(0.007) * c + F(2.5)) * x
-        x2 = x * x
-        x4 = x2 * x2
-        x7 = x4 * (x2 * x)
-        td = F(273.15) - (y * y) * y
-        td = td + c
-        td = td - (F(0.117) * c + F(15.9)) * (x7 * x7)
-        td = td - (F(0.114) * c + F(14.55)) * x
-    return np.where(np.isfinite(td), td, MISS).astype(np.float32)
+        def ncattrs(self):
+            return list(self.var.attrs)
 
-
-class Arrays:
-    """An open dataset as the one-hour peer's readers index it
-    (`ds.variables[name][:]`), each variable as a NumPy array."""
+        def getncattr(self, name):
+            return self.var.attrs[name]
 
     def __init__(self, ds):
         self.ds = ds
@@ -111,64 +86,28 @@ class Arrays:
         return name in self.ds.variables
 
     def __getitem__(self, name):
-        return np.atleast_1d(self.ds[name].values)
+        return NetcdfView.Variable(self.ds[name])
 
 
-BXQ = np.frombuffer(b"BXQ", dtype=np.uint8)
-Z = np.uint8(ord("Z"))
+def qc(ds, name):
+    """Descriptor letter and the two masks of a variable, as the library
+    hands them on (masks read as numbers, truncated to integers)."""
+    return (qc_chars(ds, name), numbers(ds, name + "QCA").astype(np.int32),
+            numbers(ds, name + "QCR").astype(np.int32))
 
 
 def read_file(path, static_prov, static_sub):
     """Every record of one MESONET file: identity, report time, whether the
     provider selection keeps it, and the five variables with their QC."""
-    ds = xr.open_dataset(path, engine="netcdf4", decode_cf=False)
-    arrays = Arrays(ds)
+    raw = xr.open_dataset(path, engine="netcdf4", decode_cf=False)
+    ds = NetcdfView(raw)
     try:
-        stid = fields(chars(arrays, "stationId"), 10)
-        prov_raw = chars(arrays, "dataProvider")
-        prov10 = fields(prov_raw, 10)
-        wmovar = ds["wmoId"]
-        wmo = wmovar.values.astype(np.int32)
-        wmo_ok = (wmo != -9999) & (wmo > 0) & (wmo < 100000)
-        if "_FillValue" in wmovar.attrs:
-            wmo_ok &= wmo != np.int32(wmovar.attrs["_FillValue"])
-        wmo = np.where(wmo_ok, wmo, np.int32(999999))
-        blank_id = sig_len(stid) == 0
-        for k in np.nonzero(blank_id & wmo_ok)[0]:
-            digits = str(int(wmo[k])).encode()
-            stid[k, :] = 32
-            stid[k, :len(digits)] = np.frombuffer(digits, dtype=np.uint8)
-        blank_id = sig_len(stid) == 0
-
-        def real(name, extra=None):
-            var = ds[name]
-            v = var.values.astype(np.float32)
-            bad = np.zeros(v.shape, dtype=bool)
-            if "_FillValue" in var.attrs:
-                bad |= v == np.float32(var.attrs["_FillValue"])
-            if extra is not None:
-                bad |= v == np.float32(extra)
-            return np.where(bad, MISS, v)
-
-        lat, lon, elev = real("latitude"), real("longitude"), real("elevation", -9999.0)
-
-        def seconds(name):
-            var = ds[name]
-            return var.values.astype(np.float64), var.attrs["_FillValue"]
-
-        ot, otf = seconds("observationTime")
-        rt, rtf = seconds("reportTime")
-        rc, _ = seconds("receivedTime")
-        o_ok = (ot != -9999.0) & (ot != 0.0) & (ot < otf)
-        r_ok = (rt != -9999.0) & (rt != 0.0) & (rt < rtf)
-        f = np.where(o_ok, ot, rt)
-        timed = (o_ok | r_ok) & ~(rc < f)
-        obtime = np.where(timed, np.trunc(f) - EPOCH, 0).astype(np.int64)
-
-        provname = np.array([bytes(r).rstrip(b" ") for r in prov10])
-        usable = ~blank_id & (provname != b"") & timed
-        selected = ~(usable & np.isin(provname, OTHER_SOURCES))
-        present = (lat != MISS) & (lon != MISS) & (elev != MISS) & timed & selected
+        st = identity(ds)
+        stid, prov_raw, prov10 = st.stid, st.prov_raw, st.prov10
+        lat, lon, elev = st.lat, st.lon, st.elev
+        wmo = np.where(st.wmo_ok, st.wmo, 999999).astype(np.int32)
+        obtime = np.where(st.obtime != 999999.0, st.obtime, 0).astype(np.int64)
+        present = st.keep
 
         cols = {}
         for v, name in DIRECT.items():
@@ -190,16 +129,9 @@ def read_file(path, static_prov, static_sub):
 
         # One-hour precipitation: the accumulation (mm to m) of providers
         # whose period is one hour, else the rate (m/s to mm/s, then m/h).
-        prov, sub = [list(e) for e in static_prov], [list(e) for e in static_sub]
-        merge_file_table(arrays, prov, sub)
-        stname = fields(chars(arrays, "stationName")[:, :11], 11)
-        period = period_codes(fields(prov_raw, 11), stname, prov, sub)
-        acc = numbers(ds, "precipAccum")
-        acc = np.where(period == 1, acc, MISS)
-        acc = np.where(acc != MISS, acc * F(0.001), MISS)
+        acc, rate = hour_precip(ds, prov_raw, [list(e) for e in static_prov],
+                                [list(e) for e in static_sub])
         aq, aa, ar = qc(ds, "precipAccum")
-        rate = numbers(ds, "precipRate")
-        rate = np.where(rate != MISS, rate * F(1000.0), MISS)
         rq, ra, rr = qc(ds, "precipRate")
         use_a = acc != MISS
         use_r = ~use_a & (rate != MISS)
@@ -208,7 +140,7 @@ def read_file(path, static_prov, static_sub):
                          np.where(use_a, aa, np.where(use_r, ra, 0)).astype(np.int32),
                          np.where(use_a, ar, np.where(use_r, rr, 0)).astype(np.int32))
     finally:
-        ds.close()
+        raw.close()
 
     frame = pd.DataFrame({
         "station": [bytes(r).rstrip(b" ").decode("latin-1") for r in stid],
@@ -289,14 +221,16 @@ def one_per_station(reports, o, m, inside, t0, s0, e0, mode):
     or at least as late (3). So the last of the best reports wins."""
     key = reports["station"] + "\x00" + reports["provider"]
     order = np.arange(len(reports))
-    anchor = pd.Series(np.where(inside, order, len(reports))).groupby(key.to_numpy()).transform("min")
-    anchor = anchor.to_numpy()
+    first_inside = pd.Series(np.where(inside, order, len(reports)))
+    anchor = first_inside.groupby(key.to_numpy()).transform("min").to_numpy()
     cand = (order >= anchor) & (m <= e0)
     if mode == 2:
         cand &= (order == anchor) | (s0 <= m)
     score = {1: np.abs(o - t0), 2: o, 3: -o}[mode]
-    pick = pd.DataFrame({"key": key.to_numpy(), "score": score, "order": order, "anchor": anchor})[cand]
-    pick = pick.sort_values(["key", "score", "order"], ascending=[True, True, False], kind="mergesort")
+    pick = pd.DataFrame({"key": key.to_numpy(), "score": score, "order": order,
+                         "anchor": anchor})[cand]
+    pick = pick.sort_values(["key", "score", "order"], ascending=[True, True, False],
+                            kind="mergesort")
     pick = pick.drop_duplicates("key").sort_values("anchor")
     return reports.iloc[pick["order"].to_numpy()]
 
@@ -401,7 +335,11 @@ def read_csv(path):
     raw = pd.read_csv(path, dtype=str, keep_default_na=False)
     out = pd.DataFrame({"station": raw["station"], "provider": raw["provider"]})
     out["wmo"] = raw["wmo"].replace("", "999999").astype(np.int32)
-    floats = lambda s: np.array([float(x) if x else 999999.0 for x in s], dtype=np.float64).astype(np.float32)  # noqa: E731
+
+    def floats(texts):
+        # Through float64, which the shortest text of a float32 reads back to.
+        return np.array([float(x) if x else 999999.0 for x in texts]).astype(np.float32)
+
     for c in ("lat", "lon", "elev"):
         out[c] = floats(raw[c])
     obs = pd.to_datetime(raw["obs_time"].str.rstrip("Z"), errors="coerce")
@@ -434,7 +372,8 @@ def check(args):
     for lh, ph in zip(lib, peer):
         when = lh["time"].iloc[0].strftime("%Y-%m-%dT%H:%MZ")
         if len(lh) != len(ph):
-            problems.append("%s: %d stations in the library, %d in the peer" % (when, len(lh), len(ph)))
+            problems.append("%s: %d stations in the library, %d in the peer"
+                            % (when, len(lh), len(ph)))
             differ += max(len(lh), len(ph))
             continue
         ph = ph.reset_index(drop=True)
@@ -451,7 +390,8 @@ def check(args):
             if c in VARS:
                 present += int((x != MISS).sum())
             for i in np.nonzero(~ok)[0][:3]:
-                problems.append("%s %s %s: library %r, peer %r" % (when, lh["station"][i], c, x[i], y[i]))
+                problems.append("%s %s %s: library %r, peer %r"
+                                % (when, lh["station"][i], c, x[i], y[i]))
     for p in problems[:40]:
         print(p)
     print("compared %d fields of %d station-hours in %d hours (%d values present); %d differ"
