@@ -267,13 +267,15 @@ def meteogram(df, station, variables, *, ax=None, network=None, figsize=None, dp
         # The scale is that of the accepted values: a rejected value far
         # off (a failed range check) is marked at the edge it lies beyond.
         ok = np.isfinite(shown)
+        lo, hi = -np.inf, np.inf
         if ok.any():
             lo, hi = float(np.min(shown[ok])), float(np.max(shown[ok]))
-            pad = 0.08 * (hi - lo) if hi > lo else max(1.0, 0.01 * abs(hi))
-            lo, hi = lo - pad, hi + pad
-            a.set_ylim(lo, hi)
-        else:
-            lo, hi = -np.inf, np.inf
+            if hi > lo:
+                pad = 0.08 * (hi - lo)
+                lo, hi = lo - pad, hi + pad
+                a.set_ylim(lo, hi)
+            else:
+                lo, hi = a.get_ylim()  # matplotlib's margins around a constant
         flagged_value = bad & np.isfinite(y)
         inside = flagged_value & (y >= lo) & (y <= hi)
         if inside.any():
