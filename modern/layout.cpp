@@ -82,7 +82,8 @@ std::vector<Attribute> cf_attributes(const Field& f, const VariableInfo& v) {
       std::string meanings;
       for (const auto& d : DESCRIPTORS) {
         values.push_back(static_cast<unsigned char>(d.letter));
-        meanings += (meanings.empty() ? "" : " ") + std::string(d.meaning);
+        if (!meanings.empty()) meanings += ' ';
+        meanings += d.meaning;
       }
       a.push_back({"flag_values", "", values});
       a.push_back({"flag_meanings", meanings, {}});
@@ -100,8 +101,15 @@ std::vector<Attribute> cf_attributes(const Field& f, const VariableInfo& v) {
       for (int b = 1; b <= 12; ++b) {
         masks.push_back(int32_t(1) << (b - 1));
         const int lv = BIT_LEVEL[b - 1];
-        meanings += (b > 1 ? " " : "") +
-                    (lv == 0 ? std::string("check_1") : "level" + std::to_string(lv) + "_check_" + std::to_string(b));
+        if (b > 1) meanings += ' ';
+        if (lv == 0) {
+          meanings += "check_1";
+        } else {
+          meanings += "level";
+          meanings += std::to_string(lv);
+          meanings += "_check_";
+          meanings += std::to_string(b);
+        }
       }
       a.push_back({"flag_masks", "", masks});
       a.push_back({"flag_meanings", meanings, {}});

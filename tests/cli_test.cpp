@@ -72,7 +72,10 @@ std::string trim(std::string_view s) {
 TEST_F(Tool, CsvValuesEqualThePublicCallsBitForBit) {
   const char* vars[] = {"TD", "ALTSE", "P", "T", "DD", "FF", "PCP1H", "PCP24H", "VIS", "U", "CLDBAS"};
   std::string list;
-  for (const char* v : vars) list += (list.empty() ? "" : ",") + std::string(v);
+  for (const char* v : vars) {
+    if (!list.empty()) list += ',';
+    list += v;
+  }
   const Result r = run({"extract", "--time", "2021-08-25T20:00", "--vars", list, "--providers",
                      "ALL-MESO,ALL-MTR"});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -239,7 +242,10 @@ TEST_F(Tool, BadArgumentsStopBeforeAnyWork) {
     if (c.argument == "--output") a.resize(a.size() - 2);
     const Result r = run(a);
     EXPECT_EQ(r.status, 2) << c.argument << ": " << r.err;
-    EXPECT_EQ(r.err.rfind("voran: " + c.argument + ":", 0), 0u) << r.err;
+    std::string lead = "voran: ";
+    lead += c.argument;
+    lead += ':';
+    EXPECT_EQ(r.err.rfind(lead, 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(r.out, "");
   }

@@ -164,8 +164,11 @@ TEST_F(Layer, StationsAndRadiusCutTheList) {
   const voran::Hour all = voran::fetch(q);
   ASSERT_GT(all.count(), 100u);
   // Pick three identifiers of the full list, one of them with blanks around.
+  std::string padded = " ";
+  padded += all.station(77);
+  padded += ' ';
   std::vector<std::string> ids = {std::string(all.station(5)), std::string(all.station(50)),
-                                  " " + std::string(all.station(77)) + " "};
+                                  padded};
   q.stations = ids;
   const voran::Hour some = voran::fetch(q);
   ASSERT_EQ(some.count(), 3u);
