@@ -1,5 +1,6 @@
 #include "cli/jobs.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -39,13 +40,17 @@ bool get_vec(std::FILE* f, std::vector<T>& v, std::size_t n) {
   return get(f, v.data(), n * sizeof(T));
 }
 
-void write_hour(std::FILE* f, const Hour& h) {
+void put_header(std::FILE* f, const Hour& h) {
   Header hd;
   hd.minutes = to_minutes(h.time);
   hd.status = h.status;
   hd.count = uint32_t(h.count());
   hd.columns = uint32_t(h.columns.size());
   put(f, &hd, sizeof hd);
+}
+
+void write_hour(std::FILE* f, const Hour& h) {
+  put_header(f, h);
   put_vec(f, h.station_ids);
   put_vec(f, h.provider_ids);
   put_vec(f, h.wmo);
@@ -64,11 +69,34 @@ void write_hour(std::FILE* f, const Hour& h) {
   if (std::fflush(f) != 0) throw std::runtime_error("worker: cannot write to the parent");
 }
 
+// A text hour: the header, then its lines in blocks, each its length and
+// its bytes, and a block of length 0.
+void put_block(std::FILE* f, std::string_view s) {
+  const auto n = uint32_t(s.size());
+  put(f, &n, sizeof n);
+  put(f, s.data(), s.size());
+}
+
+bool get_header(std::FILE* f, Header& hd, std::size_t columns) {
+  return get(f, &hd, sizeof hd) && hd.magic == Header().magic && hd.columns == columns;
+}
+
+// The blocks of a text hour to `w`; false when the stream ends short.
+bool copy_blocks(std::FILE* f, Writer& w, std::string& buf) {
+  for (;;) {
+    uint32_t n = 0;
+    if (!get(f, &n, sizeof n)) return false;
+    if (n == 0) return true;
+    buf.resize(n);
+    if (!get(f, buf.data(), n)) return false;
+    w.text(buf);
+  }
+}
+
 // False at a clean end of the stream or a short one.
 bool read_hour(std::FILE* f, Hour& h, const std::vector<VariableInfo>& infos) {
   Header hd;
-  if (!get(f, &hd, sizeof hd) || hd.magic != Header().magic || hd.columns != infos.size())
-    return false;
+  if (!get_header(f, hd, infos.size())) return false;
   const std::size_t n = hd.count;
   h.time = from_minutes(hd.minutes);
   h.status = hd.status;
@@ -101,6 +129,9 @@ std::string self_path() {
 Worker start(const std::string& exe, std::vector<std::string> args) {
   int fd[2];
   if (::pipe(fd) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+  // Hours are megabytes: a larger pipe (where the system allows one) means
+  // fewer switches between worker and parent.
+  ::fcntl(fd[1], F_SETPIPE_SZ, 1 << 20);
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_adddup2(&fa, fd[1], STDOUT_FILENO);
@@ -134,8 +165,8 @@ std::string ending(pid_t pid) {
 }  // namespace
 
 void run_in_workers(const Query& q, int jobs, const std::vector<std::string>& worker_args,
-                    const std::vector<VariableInfo>& infos,
-                    const std::function<void(const Hour&)>& sink) {
+                    const std::vector<VariableInfo>& infos, bool text, Writer& out,
+                    const std::function<void(std::size_t)>& done) {
   const std::vector<Time> times = q.times();
   const int n = std::max(1, std::min<int>(jobs, int(times.size())));
   const std::string exe = self_path();
@@ -162,16 +193,26 @@ void run_in_workers(const Query& q, int jobs, const std::vector<std::string>& wo
       workers.push_back(start(exe, args));
     }
     Hour h;
+    Header hd;
+    std::string buf;
     for (std::size_t t = 0; t < times.size(); ++t) {
       Worker& w = workers[t % std::size_t(n)];
-      if (!read_hour(w.in, h, infos) || !(h.time == times[t])) {
+      // A text hour's lines are written as they arrive, the columns of an
+      // hour once it is whole; a short hour fails the run either way, and
+      // the output is then removed.
+      const bool ok = text ? get_header(w.in, hd, infos.size()) &&
+                                 from_minutes(hd.minutes) == times[t] &&
+                                 copy_blocks(w.in, out, buf)
+                           : read_hour(w.in, h, infos) && h.time == times[t];
+      if (!ok) {
         const pid_t pid = w.pid;
         w.pid = -1;
         const std::string how = ending(pid);
         throw std::runtime_error("the worker fetching " + format_time(times[t]) + " " + how +
                                  "; nothing was written");
       }
-      sink(h);
+      if (!text) out.hour(h);
+      done(text ? hd.count : h.count());
     }
     for (Worker& w : workers) {
       std::fclose(w.in);
@@ -188,14 +229,23 @@ void run_in_workers(const Query& q, int jobs, const std::vector<std::string>& wo
   }
 }
 
-void serve_as_worker(const Query& q, int k, int n) {
+void serve_as_worker(const Query& q, int k, int n, const std::string& format,
+                     const std::vector<VariableInfo>& infos) {
   const std::vector<Time> times = q.times();
   if (std::size_t(k) >= times.size()) return;
   Query mine = q;
   mine.time = times[std::size_t(k)];
   mine.step_minutes = q.step_minutes * n;
   mine.end = times.back();
-  run(mine, [](const Hour& h) { write_hour(stdout, h); });
+  if (format == "netcdf") return run(mine, [](const Hour& h) { write_hour(stdout, h); });
+  const auto lines = text_renderer(format == "jsonl", [](std::string_view s) { put_block(stdout, s); });
+  lines->begin(infos);
+  run(mine, [&](const Hour& h) {
+    put_header(stdout, h);
+    lines->hour(h);
+    put_block(stdout, {});
+    if (std::fflush(stdout) != 0) throw std::runtime_error("worker: cannot write to the parent");
+  });
 }
 
 }  // namespace voran::cli

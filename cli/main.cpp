@@ -175,6 +175,16 @@ voran::cli::Provenance provenance(const voran::Query& q, const Selection& s, int
   return p;
 }
 
+// The columns' descriptions, known before the first hour arrives.
+std::vector<voran::VariableInfo> columns_of(const voran::Query& q) {
+  std::vector<voran::VariableInfo> infos;
+  const auto table = voran::variables(q.static_dir, q.database);
+  for (const auto& name : q.variables)
+    for (const auto& v : table)
+      if (v.name == name) infos.push_back(v);
+  return infos;
+}
+
 // Runs the query into the chosen format; the output exists only when done.
 void extract(const voran::Query& q, const std::string& format, const std::string& out_path,
              bool quiet, const voran::cli::Provenance& what, int jobs,
@@ -186,22 +196,18 @@ void extract(const voran::Query& q, const std::string& format, const std::string
   if (format == "csv") w = voran::cli::csv_writer(out.stream());
   else if (format == "jsonl") w = voran::cli::jsonl_writer(out.stream());
   else w = voran::cli::netcdf_writer(out.path(), what);
-  // The columns' descriptions, known before the first hour arrives.
-  std::vector<voran::VariableInfo> infos;
-  const auto table = voran::variables(q.static_dir, q.database);
-  for (const auto& name : q.variables)
-    for (const auto& v : table)
-      if (v.name == name) infos.push_back(v);
+  const std::vector<voran::VariableInfo> infos = columns_of(q);
   w->begin(infos);
   voran::cli::Progress bar(total, !quiet);
-  auto take = [&](const voran::Hour& h) {
-    w->hour(h);
-    bar.step(h.count());
-  };
-  if (jobs > 1 && total > 1)
-    voran::cli::run_in_workers(q, jobs, args, infos, take);
-  else
-    voran::run(q, take);
+  if (jobs > 1 && total > 1) {
+    voran::cli::run_in_workers(q, jobs, args, infos, format != "netcdf", *w,
+                               [&](std::size_t stations) { bar.step(stations); });
+  } else {
+    voran::run(q, [&](const voran::Hour& h) {
+      w->hour(h);
+      bar.step(h.count());
+    });
+  }
   w->finish();
   bar.done();
   out.commit();
@@ -298,7 +304,7 @@ int main(int argc, char** argv) {
       int k = 0, n = 0;
       if (std::sscanf(worker.c_str(), "%d/%d", &k, &n) != 2 || n < 1 || k < 0 || k >= n)
         throw UsageError{"worker", "expected K/N"};
-      voran::cli::serve_as_worker(q, k, n);
+      voran::cli::serve_as_worker(q, k, n, format, columns_of(q));
       return 0;
     }
     extract(q, format, out_path, quiet, provenance(q, sel, argc, argv), jobs,

@@ -11,10 +11,19 @@
 namespace voran::cli {
 namespace {
 
-// An output buffer flushed in large blocks.
+using Emit = std::function<void(std::string_view)>;
+
+Emit to_stream(std::FILE* f) {
+  return [f](std::string_view s) {
+    if (std::fwrite(s.data(), 1, s.size(), f) != s.size())
+      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
+  };
+}
+
+// An output buffer handed on in large blocks.
 class Out {
  public:
-  explicit Out(std::FILE* f) : f_(f) { buf_.reserve(CAP + 256); }
+  explicit Out(Emit emit) : emit_(std::move(emit)) { buf_.reserve(CAP + 256); }
   void put(std::string_view s) {
     buf_.append(s);
     if (buf_.size() >= CAP) flush();
@@ -30,19 +39,13 @@ class Out {
     buf_.append(b, std::to_chars(b, b + sizeof b, x).ptr);
   }
   void flush() {
-    if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size())
-      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
+    if (!buf_.empty()) emit_(buf_);
     buf_.clear();
-  }
-  void close() {
-    flush();
-    if (std::fflush(f_) != 0)
-      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
   }
 
  private:
   static constexpr std::size_t CAP = 1 << 20;
-  std::FILE* f_;
+  Emit emit_;
   std::string buf_;
 };
 
@@ -85,13 +88,15 @@ std::string iso(int64_t minutes) { return format_time(from_minutes(minutes)); }
 
 class TextWriter : public Writer {
  public:
-  TextWriter(std::FILE* f, bool json) : out_(f), style_{json} {}
+  // `f`: the stream to flush when done (none for a renderer).
+  TextWriter(Emit emit, std::FILE* f, bool json, bool heading)
+      : out_(std::move(emit)), f_(f), style_{json}, heading_(heading) {}
 
   void begin(const std::vector<VariableInfo>& vars) override {
     fields_ = fields(vars);
     names_ = station_field_names();
     for (const Field& f : fields_) names_.push_back(f.name);
-    if (style_.json) return;
+    if (style_.json || !heading_) return;
     for (std::size_t i = 0; i < names_.size(); ++i) {
       if (i) out_.put(',');
       out_.put(names_[i]);
@@ -155,7 +160,13 @@ class TextWriter : public Writer {
     out_.flush();
   }
 
-  void finish() override { out_.close(); }
+  void text(std::string_view lines) override { out_.put(lines); }
+
+  void finish() override {
+    out_.flush();
+    if (f_ && std::fflush(f_) != 0)
+      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
+  }
 
  private:
   // The separator before the next field and, in JSON, its key.
@@ -186,7 +197,9 @@ class TextWriter : public Writer {
   }
 
   Out out_;
+  std::FILE* f_;
   Style style_;
+  bool heading_;
   std::vector<Field> fields_;
   std::vector<std::string> names_;
   std::size_t k_ = 0;
@@ -196,9 +209,18 @@ class TextWriter : public Writer {
 
 }  // namespace
 
-std::unique_ptr<Writer> csv_writer(std::FILE* out) { return std::make_unique<TextWriter>(out, false); }
+void Writer::text(std::string_view) {
+  throw std::logic_error("this format takes hours, not rendered lines");
+}
+
+std::unique_ptr<Writer> csv_writer(std::FILE* out) {
+  return std::make_unique<TextWriter>(to_stream(out), out, false, true);
+}
 std::unique_ptr<Writer> jsonl_writer(std::FILE* out) {
-  return std::make_unique<TextWriter>(out, true);
+  return std::make_unique<TextWriter>(to_stream(out), out, true, true);
+}
+std::unique_ptr<Writer> text_renderer(bool json, std::function<void(std::string_view)> emit) {
+  return std::make_unique<TextWriter>(std::move(emit), nullptr, json, false);
 }
 
 }  // namespace voran::cli

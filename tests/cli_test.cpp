@@ -2,6 +2,8 @@
 // calls' bit for bit, options change what is listed, bad arguments stop it
 // before any work with status 2, and a failed run leaves no file behind.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -29,6 +31,11 @@ class Tool : public ::testing::Test {
 
   // The tool with the bundled tables and the sample tree, plus `args`.
   Result run(std::vector<std::string> args, const std::string& data = testutil::sample_tree()) {
+    const int st = testutil::wait_program(start(std::move(args), data));
+    return {st, testutil::read_file(dir_ + "/out"), testutil::read_file(dir_ + "/err")};
+  }
+  // The same, started: its pid.
+  int start(std::vector<std::string> args, const std::string& data = testutil::sample_tree()) {
     std::vector<std::string> all = {TOOL};
     all.insert(all.end(), args.begin(), args.end());
     if (args[0] != "vars" && args[0] != "providers") {
@@ -40,8 +47,7 @@ class Tool : public ::testing::Test {
     std::vector<const char*> argv;
     for (const auto& a : all) argv.push_back(a.c_str());
     argv.push_back(nullptr);
-    const int st = testutil::run_program(dir_, argv.data(), dir_ + "/out", dir_ + "/err");
-    return {st, testutil::read_file(dir_ + "/out"), testutil::read_file(dir_ + "/err")};
+    return testutil::start_program(dir_, argv.data(), dir_ + "/out", dir_ + "/err");
   }
 
   std::string dir_;
@@ -317,6 +323,50 @@ TEST_F(Tool, JobsGiveTheOutputOfOneProcess) {
       EXPECT_TRUE(bytes == first) << format << " with --jobs " << jobs;
       std::filesystem::remove_all(sub);
     }
+  }
+}
+
+// The workers of a running process, by their --worker argument ("1/2").
+std::map<std::string, int> workers_of(int pid) {
+  std::map<std::string, int> found;
+  std::stringstream kids(testutil::read_file("/proc/" + std::to_string(pid) + "/task/" +
+                                             std::to_string(pid) + "/children"));
+  for (int kid; kids >> kid;) {
+    const std::string cmd = testutil::read_file("/proc/" + std::to_string(kid) + "/cmdline");
+    const std::size_t at = cmd.find(std::string("--worker\0", 9));
+    if (at != std::string::npos) found[cmd.substr(at + 9, cmd.find('\0', at + 9) - at - 9)] = kid;
+  }
+  return found;
+}
+
+// A worker killed while it owes an hour ends the run with that hour named;
+// the other worker is stopped and nothing is written, in the text formats
+// (whose lines are written as they come) and in NetCDF.
+TEST_F(Tool, AKilledWorkerFailsTheRunAndLeavesNoFile) {
+  std::filesystem::create_directories(dir_ + "/res");
+  for (const char* format : {"csv", "netcdf"}) {
+    const int pid = start({"extract", "--time", "2021-08-25T19:00", "--end", "2021-08-25T21:00",
+                           "--vars", "T,TD,DD,FF", "--jobs", "2", "--format", format, "-o",
+                           dir_ + "/res/result"});
+    ASSERT_GT(pid, 0);
+    // Worker 1 of 2 owes 20:00; it is killed as soon as it runs (it needs
+    // far longer than this to read its tables).
+    std::map<std::string, int> w;
+    for (int i = 0; i < 50000 && !(w.count("0/2") && w.count("1/2")); ++i) {
+      w = workers_of(pid);
+      usleep(100);
+    }
+    ASSERT_TRUE(w.count("0/2") && w.count("1/2")) << "the workers were not seen";
+    ASSERT_EQ(kill(w["1/2"], SIGKILL), 0);
+    EXPECT_EQ(testutil::wait_program(pid), 1) << format;
+    const std::string err = testutil::read_file(dir_ + "/err");
+    EXPECT_NE(err.find("the worker fetching 2021-08-25T20:00Z was killed by signal 9"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/res")) << format;
+    // Both workers are gone (reaped by the tool, not left running).
+    EXPECT_NE(kill(w["0/2"], 0), 0);
+    EXPECT_NE(kill(w["1/2"], 0), 0);
   }
 }
 

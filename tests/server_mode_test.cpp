@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,8 +20,6 @@
 #include "core/filecache.h"
 #include "testutil.h"
 #include "voran.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -74,26 +71,6 @@ std::vector<std::string> descriptors_into(const std::string& root, pid_t pid = 0
     if (!lec && target.rfind(root, 0) == 0) found.push_back(e.path().string() + " " + target);
   }
   return found;
-}
-
-// Start a program (argv[0] its path) in dir with stdout to out; no shell.
-pid_t spawn(const std::string& dir, const char* const argv[], const std::string& out) {
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
-  posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&fa, 2, (out + ".err").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  return rc == 0 ? pid : -1;
-}
-
-int exit_status(pid_t pid) {
-  int st = 0;
-  if (pid <= 0 || waitpid(pid, &st, 0) != pid) return -1;
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 // ---- one file opened and closed by hand ----
@@ -198,7 +175,7 @@ class ServerRuns : public ::testing::Test {
     // The listing without server mode, from the unpacked tree.
     setenv("VORAN_DATA", testutil::sample_tree().c_str(), 1);
     fs::create_directories(dir_ + "/plain");
-    ASSERT_EQ(exit_status(stalist(dir_ + "/plain")), 0);
+    ASSERT_EQ(testutil::wait_program(stalist(dir_ + "/plain")), 0);
     expected_ = testutil::read_file(dir_ + "/plain/run.out");
     ASSERT_GT(expected_.size(), 100000u);
     setenv("VORAN_DATA", (dir_ + "/packed").c_str(), 1);
@@ -213,7 +190,7 @@ class ServerRuns : public ::testing::Test {
   pid_t stalist(const std::string& run) {
     fs::create_directories(run);
     const char* argv[] = {VORAN_BINARY_DIR "/stalist", nullptr};
-    return spawn(run, argv, run + "/stdout");
+    return testutil::start_program(run, argv, run + "/stdout", run + "/stdout.err");
   }
   void expect_listing(const std::string& run) {
     EXPECT_EQ(testutil::read_file(run + "/stdout"), "") << run;
@@ -227,14 +204,14 @@ TEST_F(ServerRuns, StalistLeavesNoCopies) {
   // stalist ends without closing its files.
   for (int k = 0; k < 3; ++k) {
     const std::string run = dir_ + "/run" + std::to_string(k);
-    ASSERT_EQ(exit_status(stalist(run)), 0);
+    ASSERT_EQ(testutil::wait_program(stalist(run)), 0);
     expect_listing(run);
     EXPECT_EQ(files_under(root_), std::vector<std::string>{});
   }
   // Two processes on the same hour at once.
   const pid_t a = stalist(dir_ + "/a"), b = stalist(dir_ + "/b");
-  EXPECT_EQ(exit_status(a), 0);
-  EXPECT_EQ(exit_status(b), 0);
+  EXPECT_EQ(testutil::wait_program(a), 0);
+  EXPECT_EQ(testutil::wait_program(b), 0);
   expect_listing(dir_ + "/a");
   expect_listing(dir_ + "/b");
   EXPECT_EQ(files_under(root_), std::vector<std::string>{});
@@ -314,7 +291,7 @@ TEST_F(ServerRuns, ProcessKilledOrEndingWithoutClosingLeavesNoCopies) {
       } else {
         EXPECT_EQ(got, 1);
         EXPECT_EQ(c, 'd');
-        EXPECT_EQ(exit_status(pid), 0);
+        EXPECT_EQ(testutil::wait_program(pid), 0);
       }
       EXPECT_EQ(files_under(root_), std::vector<std::string>{});
     }

@@ -33,8 +33,8 @@ std::string read_file(const std::string& path) {
   return ss.str();
 }
 
-int run_program(const std::string& dir, const char* const argv[], const std::string& out,
-                const std::string& err) {
+int start_program(const std::string& dir, const char* const argv[], const std::string& out,
+                  const std::string& err) {
   pid_t pid = fork();
   if (pid < 0) return -1;
   if (pid == 0) {
@@ -47,9 +47,18 @@ int run_program(const std::string& dir, const char* const argv[], const std::str
     execv(argv[0], const_cast<char* const*>(argv));
     _exit(127);
   }
+  return pid;
+}
+
+int wait_program(int pid) {
   int st = 0;
-  if (waitpid(pid, &st, 0) < 0) return -1;
+  if (pid <= 0 || waitpid(pid, &st, 0) != pid) return -1;
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+int run_program(const std::string& dir, const char* const argv[], const std::string& out,
+                const std::string& err) {
+  return wait_program(start_program(dir, argv, out, err));
 }
 
 bool ncgen(const std::string& cdl, const std::string& path) {

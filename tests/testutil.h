@@ -19,8 +19,13 @@ bool ncgen(const std::string& cdl, const std::string& path);
 // Static directory built from the repository's static/ tables.
 inline std::string static_dir() { return VORAN_STATIC_BUILD; }
 
-// Run a program (argv[0] is the path) in dir, stdout/stderr to files;
-// returns its exit status, or -1.
+// Start a program (argv[0] is the path) in dir (none: here), stdout and
+// stderr to files, without a shell; its pid, or -1.
+int start_program(const std::string& dir, const char* const argv[], const std::string& out,
+                  const std::string& err);
+// The exit status of a started program, or -1 (killed, or not started).
+int wait_program(int pid);
+// Both: run a program and return its exit status, or -1.
 int run_program(const std::string& dir, const char* const argv[], const std::string& out,
                 const std::string& err);
 
