@@ -6,7 +6,9 @@
 #   - the Python peer bench/week_peer.py (xarray and pandas, CSV out),
 #   - voran extract --jobs 1 and --jobs 2 (CSV out),
 #   - voran.read_range (a DataFrame),
-#   - voran.dask.read_range on a LocalCluster of 1 and 2 worker processes.
+#   - voran.dask.read_range on a LocalCluster of 1 and 2 worker processes:
+#     gathered with partitions of an hour and of a day, and counted in the
+#     workers.
 # Each figure is the median of three runs of wall and processor time (the
 # processor time of every process involved: children, and Dask's workers).
 # A tool not built yet is skipped with a line naming what is missing. The
@@ -193,21 +195,30 @@ if __name__ == "__main__":
                                   dashboard_address=None) as cluster, \
             distributed.Client(cluster) as client:
         startup = time.perf_counter() - t0
-        wall, cpu = [], []
-        for _ in range(runs):
-            before = sum(client.run(cpu_seconds).values()) + cpu_seconds()
-            t1 = time.perf_counter()
-            ddf = voran.dask.read_range(s, e, v.split(","), client=client, providers=["ALL-MESO"],
-                                        window=[int(x) for x in w.split(",")], static=st, data=d)
-            rows = len(ddf.compute())
-            wall.append(time.perf_counter() - t1)
-            cpu.append(sum(client.run(cpu_seconds).values()) + cpu_seconds() - before)
-    print("summary: figure=dask%d wall_s=%.3f cpu_s=%.3f runs=%d rows=%d cluster_start_s=%.3f"
-          % (n, statistics.median(wall), statistics.median(cpu), runs, rows, startup))
+        # The frame gathered here, with partitions of an hour and of a day;
+        # and a day's partitions counted in the workers (nothing gathered:
+        # what a job that writes or reduces in the workers pays for Dask).
+        for name, partition, gather in (("", "1h", True), ("_1D", "1D", True),
+                                        ("_1D_count", "1D", False)):
+            wall, cpu = [], []
+            for _ in range(runs):
+                before = sum(client.run(cpu_seconds).values()) + cpu_seconds()
+                t1 = time.perf_counter()
+                ddf = voran.dask.read_range(s, e, v.split(","), partition=partition,
+                                            providers=["ALL-MESO"],
+                                            window=[int(x) for x in w.split(",")],
+                                            static=st, data=d)
+                rows = len(ddf.compute()) if gather else int(ddf.map_partitions(len).sum().compute())
+                wall.append(time.perf_counter() - t1)
+                cpu.append(sum(client.run(cpu_seconds).values()) + cpu_seconds() - before)
+            print("summary: figure=dask%d%s wall_s=%.3f cpu_s=%.3f runs=%d rows=%d "
+                  "cluster_start_s=%.3f"
+                  % (n, name, statistics.median(wall), statistics.median(cpu), runs, rows,
+                     startup), flush=True)
 EOF
   for n in 1 2; do
-    PYTHONPATH="$pypath" record timeout 1800 "$python" "$out/dask_run.py" "$n" "$runs" \
-      "$start" "$end" "$vars" "$static" "$data" "$window"
+    PYTHONPATH="$pypath" timeout 1800 "$python" "$out/dask_run.py" "$n" "$runs" \
+      "$start" "$end" "$vars" "$static" "$data" "$window" | tee -a "$log"
   done
 fi
 
@@ -222,9 +233,14 @@ for line in open(sys.argv[1]):
     if m:
         wall[m.group(1)] = float(m.group(2))
 one = "jobs1" if "jobs1" in wall else "extract"
-for name, a, b in [("peer_over_tool", "peer", one), ("jobs1_over_jobs2", "jobs1", "jobs2"),
-                   ("dask1_over_dask2", "dask1", "dask2"), ("dask1_over_jobs1", "dask1", "jobs1"),
-                   ("dask2_over_jobs2", "dask2", "jobs2"), ("read_range_over_tool", "read_range", one)]:
+pairs = [("peer_over_tool", "peer", one), ("jobs1_over_jobs2", "jobs1", "jobs2"),
+         ("read_range_over_tool", "read_range", one)]
+for p in ("", "_1D", "_1D_count"):
+    pairs += [("dask1%s_over_dask2%s" % (p, p), "dask1" + p, "dask2" + p),
+              ("dask1%s_over_jobs1" % p, "dask1" + p, "jobs1"),
+              ("dask2%s_over_jobs2" % p, "dask2" + p, "jobs2")]
+pairs.append(("dask1_1D_over_read_range", "dask1_1D", "read_range"))
+for name, a, b in pairs:
     if a in wall and b in wall and wall[b] > 0:
         print("summary: ratio=%s value=%.2f" % (name, wall[a] / wall[b]))
 EOF

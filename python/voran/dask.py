@@ -5,7 +5,7 @@
 
     client = Client(LocalCluster(n_workers=2, threads_per_worker=1, processes=True))
     ddf = voran.dask.read_range("2021-08-25T19:00", "2021-09-01T18:00", ["T", "TD"],
-                                providers=["ALL-MESO"], partition="1D", client=client)
+                                providers=["ALL-MESO"], partition="1D")
     df = ddf.compute()                      # the frame of voran.read_range
     ddf.to_csv("out/voran-*.csv")           # or one file per partition
 
@@ -18,14 +18,13 @@ directory and database and keeps its tables across partitions. Workers of
 a cluster must see the same data tree and static directory (pass absolute
 paths, or set VORAN_STATIC and VORAN_DATA where the workers start).
 """
-import datetime as _dt
-
 import dask
 import dask.dataframe as dd
 import pandas as pd
 
 from . import _voran
 from ._errors import NoDataError
+from ._frame import frame
 from ._query import build, directory, locked, variable_names
 
 
@@ -56,29 +55,51 @@ def _naive(t):
     return t.tz_convert("UTC").tz_localize(None).to_pydatetime()
 
 
-def _part(first, last, variables, keywords):
-    """One partition, in the worker: None when no hour of it had data."""
+def _part(first, last, variables, keywords, meta):
+    """One partition, in the worker: `meta` (no rows) when no hour of it
+    had data."""
     from . import read_range
 
     try:
         return read_range(_naive(first), _naive(last), variables, progress=False, **keywords)
     except NoDataError:
-        return None
+        return meta
 
 
-def _or_empty(part, meta):
-    return meta if part is None else part
+def _empty_hour(infos):
+    """An hour without stations, shaped as the binding gives one."""
+    import numpy as np
+
+    f4, i4 = np.empty(0, np.float32), np.empty(0, np.int32)
+    return {"time": _voran.Time(1970, 1, 1, 0, 0), "status": 0, "count": 0,
+            "station": np.empty(0, f"S{_voran.ID_WIDTH}"),
+            "provider": np.empty(0, f"S{_voran.PROVIDER_WIDTH}"),
+            "wmo": i4, "source": i4, "lat": f4, "lon": f4, "elev": f4,
+            "obs_minutes": np.empty(0, np.int64), "networks": {},
+            "columns": [{"info": v, "status": 0, "values": f4, "qcd": np.empty(0, np.uint8),
+                         "qca": i4, "qcr": i4} for v in infos]}
+
+
+def _meta(names, static, database):
+    """The frame's columns and types without rows, from the variable table
+    alone: no hour is read before the partitions go out."""
+    table = {v.name: v for v in locked(_voran.variables, static, database)}
+    return frame([_empty_hour([table[n] for n in names])], True, {})
 
 
 def read_range(start, end, variables, *, partition="1h", client=None, **keywords):
     """voran.read_range(start, end, variables, **keywords) as a
     dask.dataframe.DataFrame with one partition per `partition` ("1h",
     "6h", "1D", ...; aligned to the calendar), computed in the workers of
-    `client` (a distributed.Client; None: Dask's current scheduler). The
+    Dask's current scheduler (the newest distributed.Client) when the frame
+    is computed or written: nothing is read before. Given a `client`, the
+    partitions are computed at once in its workers and kept there
+    (client.persist), for frames that fit in the cluster's memory. The
     keywords are those of voran.read_range (freq, providers, qc_level,
     window, box, radius, grid, stations, static, data, database); progress
-    bars are off in the workers. Partitions without data are empty; a range
-    with none raises voran.NoDataError here."""
+    bars are off in the workers. Partitions without data are empty, and so
+    is the whole frame of a range where no station reported (where
+    voran.read_range raises voran.NoDataError)."""
     keywords = dict(keywords)
     keywords.pop("progress", None)
     freq = keywords.get("freq", "1h")
@@ -88,26 +109,14 @@ def read_range(start, end, variables, *, partition="1h", client=None, **keywords
             keywords[key] = directory(None, env)
     # Bad arguments are refused here, before any work is sent out.
     check = {k: v for k, v in keywords.items() if k != "freq"}
-    names = variable_names(variables, check.get("static"), check.get("database", "ZEM"))
+    database = check.get("database", "ZEM")
+    names = variable_names(variables, check["static"], database)
     locked(_voran.validate, build(start, names, end=end, freq=freq, **check))
-    variables = names
+    meta = _meta(names, check["static"], database)
     spans = _spans(start, end, partition, freq)
-    parts = [dask.delayed(_part, pure=True)(a, b, list(variables), keywords) for a, b in spans]
-    # The columns and their types, from the first partition that has data;
-    # it is computed once and kept as it is.
-    compute = client.compute if client is not None else dask.compute
-    meta = None
-    for k, p in enumerate(parts):
-        got = compute(p)
-        got = got.result() if hasattr(got, "result") else got[0]
-        if got is not None:
-            parts[k] = dask.delayed(got)
-            meta = got.iloc[:0]
-            break
-    if meta is None:
-        raise NoDataError(1006, f"no station reported from {start} to {end}", "MSFCSTA")
-    parts = [dask.delayed(_or_empty)(p, meta) for p in parts]
-    return dd.from_delayed(parts, meta=meta, divisions=None, verify_meta=False)
+    parts = [dask.delayed(_part, pure=True)(a, b, names, keywords, meta) for a, b in spans]
+    ddf = dd.from_delayed(parts, meta=meta, divisions=None, verify_meta=False)
+    return ddf if client is None else client.persist(ddf)
 
 
 __all__ = ["read_range"]

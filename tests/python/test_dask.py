@@ -48,12 +48,64 @@ def test_daily_partitions_and_explicit_directories(client, static, sample):
     same(client.compute(ddf).result(), ref)
 
 
-def test_a_range_without_data_and_bad_arguments(client):
-    with pytest.raises(voran.NoDataError) as e:
-        voran.dask.read_range("2021-08-26T05:00", "2021-08-26T07:00", ["T"], client=client)
-    assert e.value.status == 1006
+def test_columns_known_before_any_hour_is_read(client, static, sample):
+    # The frame's types come from the tables; they are those the hours give.
+    ref = voran.read_range(START, END, ["T", "CLDBAS"], progress=False)
+    ddf = voran.dask.read_range(START, END, ["T", "CLDBAS"])
+    pd.testing.assert_series_equal(ddf.dtypes, ref.dtypes)
+    # A range where no station reported is an empty frame of those columns.
+    empty = voran.dask.read_range("2021-08-26T05:00", "2021-08-26T07:00", ["T", "CLDBAS"])
+    got = client.compute(empty).result()
+    assert len(got) == 0
+    pd.testing.assert_series_equal(got.dtypes, ref.dtypes)
     with pytest.raises(voran.ArgumentError):
         voran.dask.read_range(START, END, ["NOSUCH"], client=client)
+
+
+def test_a_worker_killed_mid_partition_is_retried(client, static, sample):
+    """The worker holding a partition is killed while it reads: Dask runs
+    the partition again elsewhere, and the frame is whole."""
+    import os
+    import signal
+    import time
+
+    def slow(on):
+        # In the workers there are now: every partition takes half a
+        # second longer, so a partition seen running is still running a
+        # moment later. A worker started afterwards is not slowed.
+        import time
+        import voran
+
+        inner = getattr(voran, "_unslowed", voran.read_range)
+        voran._unslowed = inner
+
+        def slowed(*args, **kw):
+            time.sleep(0.5)
+            return inner(*args, **kw)
+
+        voran.read_range = slowed if on else inner
+
+    ref = voran.read_range(START, END, ["T", "FF"], progress=False)
+    client.run(slow, True)
+    try:
+        pids = client.run(os.getpid)
+        future = client.compute(voran.dask.read_range(START, END, ["T", "FF"]))
+        killed = None
+        deadline = time.monotonic() + 60
+        while killed is None and time.monotonic() < deadline:
+            busy = [a for a, keys in client.processing().items() if keys and a in pids]
+            if busy:
+                time.sleep(0.2)
+                os.kill(pids[busy[0]], signal.SIGKILL)
+                killed = busy[0]
+            time.sleep(0.005)
+        assert killed is not None, "no partition was seen running"
+        same(future.result(timeout=120), ref)
+        # The nanny started a new worker in place of the one killed.
+        client.wait_for_workers(2, timeout=60)
+        assert killed not in client.run(os.getpid)
+    finally:
+        client.run(slow, False)
 
 
 def test_failures_cross_processes_with_their_kind():
