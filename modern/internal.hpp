@@ -2,8 +2,10 @@
 // bookkeeping of what the library was last initialised for.
 #pragma once
 
+#include <array>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "voran/voran.hpp"
@@ -41,6 +43,17 @@ void check(int32_t status, const char* call);
 // The code table of the initialised dataset with the units and descriptions
 // of sfcdesc.txt in `static_dir` (lock held).
 std::vector<VariableInfo> code_table(const std::string& static_dir);
+
+// The network of each surface source number, from 1 (METAR) on.
+inline constexpr std::array<std::string_view, 10> NETWORKS = {
+    "METAR", "MARITIME", "SAO", "MESONET", "COOP", "UrbaNet", "HFMETAR", "NEPP", "HCN", "CRN"};
+// The provider groups a selection may name besides the table's providers.
+inline constexpr std::array<std::string_view, 4> PROVIDER_GROUPS = {"ALL-SFC", "ALL-MESO",
+                                                                    "ALL-MTR", "ALL-HFMTR"};
+
+// The providers of the initialised surface table in its order, without
+// their trailing blanks (lock held).
+std::vector<std::string> provider_names();
 
 // Values per station of a variable code, as MGETSFC writes them.
 int32_t levels_of(int32_t code);

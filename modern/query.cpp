@@ -482,15 +482,8 @@ void validate(const Query& q) {
   std::lock_guard<std::mutex> lock(detail::core_mutex());
   detail::ensure_surface(r.static_dir, r.data_dir, q.database);
   if (q.providers) {
-    std::set<std::string> known = {"ALL-SFC", "ALL-MESO", "ALL-MTR", "ALL-HFMTR"};
-    int32_t count = 0, st = 0;
-    for (int32_t i = 1;; ++i) {
-      char name[10];
-      bool selected = false;
-      MSFCPVDRINQ(i, name, selected, count, st);
-      if (st != MST_OK) break;
-      known.insert(trim(std::string_view(name, 10)));
-    }
+    std::set<std::string> known(detail::PROVIDER_GROUPS.begin(), detail::PROVIDER_GROUPS.end());
+    for (const std::string& name : detail::provider_names()) known.insert(trim(name));
     for (const std::string& p : *q.providers) {
       const std::string name = !p.empty() && p[0] == '-' ? p.substr(1) : p;
       if (!known.count(name))
@@ -550,11 +543,9 @@ std::string_view Hour::provider(std::size_t i) const {
   return padded(provider_ids, i, PROVIDER_WIDTH);
 }
 std::string_view Hour::network(std::size_t i) const {
-  static constexpr std::string_view names[] = {"METAR", "MARITIME", "SAO",     "MESONET",
-                                               "COOP",  "UrbaNet",  "HFMETAR", "NEPP",
-                                               "HCN",   "CRN"};
   const int32_t s = source[i];
-  return s >= 1 && s <= 10 ? names[s - 1] : std::string_view();
+  return s >= 1 && s <= int32_t(detail::NETWORKS.size()) ? detail::NETWORKS[std::size_t(s - 1)]
+                                                         : std::string_view();
 }
 
 }  // namespace voran

@@ -69,6 +69,19 @@ std::vector<VariableInfo> code_table(const std::string& static_dir) {
   return out;
 }
 
+std::vector<std::string> provider_names() {
+  std::vector<std::string> out;
+  int32_t count = 0, status = 0;
+  for (int32_t i = 1;; ++i) {
+    char name[10];
+    bool selected = false;
+    MSFCPVDRINQ(i, name, selected, count, status);
+    if (status != MST_OK) break;
+    out.push_back(trimmed(name, 10));
+  }
+  return out;
+}
+
 }  // namespace detail
 
 namespace {
@@ -89,19 +102,11 @@ std::vector<VariableInfo> variables(const std::string& static_dir, const std::st
 Providers providers(const std::string& static_dir, const std::string& database) {
   const std::string dir = detail::resolve_dir(static_dir, "VORAN_STATIC", "static");
   Providers p;
-  p.networks = {"METAR", "MARITIME", "SAO", "MESONET", "COOP",
-                "UrbaNet", "HFMETAR", "NEPP", "HCN", "CRN"};
-  p.groups = {"ALL-SFC", "ALL-MESO", "ALL-MTR", "ALL-HFMTR"};
+  p.networks.assign(detail::NETWORKS.begin(), detail::NETWORKS.end());
+  p.groups.assign(detail::PROVIDER_GROUPS.begin(), detail::PROVIDER_GROUPS.end());
   std::lock_guard<std::mutex> lock(detail::core_mutex());
   detail::init_surface(dir, data_or_placeholder(), database);
-  int32_t count = 0, status = 0;
-  for (int32_t i = 1;; ++i) {
-    char name[10];
-    bool selected = false;
-    MSFCPVDRINQ(i, name, selected, count, status);
-    if (status != MST_OK) break;
-    p.providers.push_back(detail::trimmed(name, 10));
-  }
+  p.providers = detail::provider_names();
   return p;
 }
 
