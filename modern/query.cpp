@@ -506,26 +506,24 @@ void run(const Query& q, const std::function<void(const Hour&)>& sink) {
   }
 }
 
-Hour fetch(const Query& q) {
+namespace {
+// The query's first time alone (its end dropped), with its variables or
+// only the station list.
+Hour one_time(const Query& q, bool with_variables) {
   Query one = q;
   one.end.reset();
+  if (!with_variables) one.variables.clear();
   validate(one);
-  Runner runner(one, true);
+  Runner runner(one, with_variables);
   Hour h;
   runner.hour(one.time, h);
   return h;
 }
+}  // namespace
 
-Hour stations(const Query& q) {
-  Query one = q;
-  one.end.reset();
-  one.variables.clear();
-  validate(one);
-  Runner runner(one, false);
-  Hour h;
-  runner.hour(one.time, h);
-  return h;
-}
+Hour fetch(const Query& q) { return one_time(q, true); }
+
+Hour stations(const Query& q) { return one_time(q, false); }
 
 // ---- Hour accessors
 
