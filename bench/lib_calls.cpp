@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "station_arrays.h"
 #include "voran.h"
 
 int main(int argc, char** argv) {
@@ -22,19 +23,15 @@ int main(int argc, char** argv) {
       "FSRD24H", "DSRD15M", "DSRD1H", "DSRD24H", "VIS"};
   setenv("VORAN_STATIC", argv[1], 1);
   setenv("VORAN_DATA", argv[2], 1);
-  int32_t st = 0, nsta = 0;
+  int32_t st = 0;
   MINIT("SFC", "ZEM", false, st);
   MSETSFCPVDR("ALL-SFC", false, st);
   MSETSFCPVDR("ALL-MESO", true, st);
   char atime[9];
   MCHRTIM(std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), 0, atime, st);
-  const std::size_t cap = VORAN_MAX_STATIONS;
-  std::vector<char> stid(cap * 10), obst(cap * 9), prov(cap * 10);
-  std::vector<int32_t> wmo(cap), src(cap);
-  std::vector<float> lat(cap), lon(cap), elev(cap);
-  MSFCSTA({atime, 9}, nsta, stid.data(), wmo.data(), lat.data(), lon.data(), elev.data(),
-          obst.data(), prov.data(), st, src.data());
-  if (st != 0) return 1;
+  StationArrays sta;
+  if (sta.list(atime) != 0) return 1;
+  const int32_t nsta = sta.nsta;
   // Each variable into arrays of its own, as a caller keeping them all would.
   std::vector<std::vector<float>> obs(std::size(vars));
   std::vector<std::vector<char>> qcd(std::size(vars));

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "station_arrays.h"
 #include "testutil.h"
 #include "voran.h"
 
@@ -100,20 +101,16 @@ TEST_F(Tool, CsvValuesEqualThePublicCallsBitForBit) {
 
   setenv("VORAN_STATIC", testutil::static_dir().c_str(), 1);
   setenv("VORAN_DATA", testutil::sample_tree().c_str(), 1);
-  int32_t st = 0, nsta = 0;
+  int32_t st = 0;
   MINIT("SFC", "ZEM", false, st);
   MSETSFCPVDR("ALL-SFC", false, st);
   MSETSFCPVDR("ALL-MESO", true, st);
   MSETSFCPVDR("ALL-MTR", true, st);
   char atime[9];
   MCHRTIM(2021, 8, 25, 20, 0, atime, st);
-  const std::size_t cap = VORAN_MAX_STATIONS;
-  std::vector<char> stid(cap * 10), obst(cap * 9), prov(cap * 10);
-  std::vector<int32_t> wmo(cap), src(cap);
-  std::vector<float> lat(cap), lon(cap), elev(cap);
-  MSFCSTA({atime, 9}, nsta, stid.data(), wmo.data(), lat.data(), lon.data(), elev.data(),
-          obst.data(), prov.data(), st, src.data());
-  ASSERT_EQ(st, 0);
+  StationArrays sta;
+  ASSERT_EQ(sta.list(atime), 0);
+  const int32_t nsta = sta.nsta;
   ASSERT_EQ(t.size(), std::size_t(nsta) + 1);
   auto same = [](const std::string& cell, float want) {
     if (want == VORAN_MISSING) return cell.empty();
@@ -124,14 +121,17 @@ TEST_F(Tool, CsvValuesEqualThePublicCallsBitForBit) {
     const auto& row = t[std::size_t(i) + 1];
     ASSERT_EQ(row.size(), head.size()) << i;
     EXPECT_EQ(row[0], "2021-08-25T20:00Z");
-    EXPECT_EQ(row[1], trim({&stid[std::size_t(i) * 10], 10}));
-    EXPECT_EQ(row[3], trim({&prov[std::size_t(i) * 10], 10}));
-    EXPECT_TRUE(same(row[5], lat[i]) && same(row[6], lon[i]) && same(row[7], elev[i])) << i;
+    EXPECT_EQ(row[1], trim({&sta.stid[std::size_t(i) * 10], 10}));
+    EXPECT_EQ(row[3], trim({&sta.prov[std::size_t(i) * 10], 10}));
+    EXPECT_TRUE(same(row[5], sta.lat[i]) && same(row[6], sta.lon[i]) &&
+                same(row[7], sta.elev[i]))
+        << i;
   }
   std::size_t present = 0;
   std::size_t col = 9;
   for (const char* v : vars) {
     const std::size_t lev = std::strcmp(v, "CLDBAS") == 0 ? 6 : 1;
+    const std::size_t cap = StationArrays::CAP;
     std::vector<float> obs(cap * lev);
     std::vector<char> qcd(cap * lev);
     std::vector<int32_t> qca(cap * lev), qcr(cap * lev);

@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "station_arrays.h"
 #include "testutil.h"
 #include "voran.h"
 #include "voran/voran.hpp"
@@ -38,16 +39,7 @@ class Layer : public ::testing::Test {
 };
 
 // What a program calling the library directly gets.
-struct Direct {
-  int32_t nsta = 0;
-  std::vector<char> stid = std::vector<char>(std::size_t(VORAN_MAX_STATIONS) * 10);
-  std::vector<char> obst = std::vector<char>(std::size_t(VORAN_MAX_STATIONS) * 9);
-  std::vector<char> prov = std::vector<char>(std::size_t(VORAN_MAX_STATIONS) * 10);
-  std::vector<int32_t> wmo = std::vector<int32_t>(VORAN_MAX_STATIONS);
-  std::vector<int32_t> src = std::vector<int32_t>(VORAN_MAX_STATIONS);
-  std::vector<float> lat = std::vector<float>(VORAN_MAX_STATIONS);
-  std::vector<float> lon = std::vector<float>(VORAN_MAX_STATIONS);
-  std::vector<float> elev = std::vector<float>(VORAN_MAX_STATIONS);
+struct Direct : StationArrays {
   char atime[9];
 };
 
@@ -73,9 +65,7 @@ TEST_F(Layer, ValuesEqualThePublicCallsBitForBit) {
   MSETSFCPVDR("ALL-MESO", true, st);
   MSETSFCPVDR("ALL-MTR", true, st);
   MCHRTIM(2021, 8, 25, 20, 0, d.atime, st);
-  MSFCSTA({d.atime, 9}, d.nsta, d.stid.data(), d.wmo.data(), d.lat.data(), d.lon.data(),
-          d.elev.data(), d.obst.data(), d.prov.data(), st, d.src.data());
-  ASSERT_EQ(st, 0);
+  ASSERT_EQ(d.list(d.atime), 0);
   ASSERT_EQ(h.count(), std::size_t(d.nsta));
   const std::size_t n = h.count();
   EXPECT_TRUE(same_bits(h.station_ids.data(), d.stid.data(), n * 10));
