@@ -121,6 +121,17 @@ py::dict hour_dict(std::unique_ptr<voran::Hour> hour) {
   return d;
 }
 
+// The hour `get` (the layer's fetch or stations) gives for `q`, got with
+// the GIL released.
+py::dict one_hour(voran::Hour (*get)(const voran::Query&), const voran::Query& q) {
+  std::unique_ptr<voran::Hour> h;
+  {
+    py::gil_scoped_release release;
+    h = std::make_unique<voran::Hour>(get(q));
+  }
+  return hour_dict(std::move(h));
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_voran, m) {
@@ -262,22 +273,8 @@ PYBIND11_MODULE(_voran, m) {
     py::gil_scoped_release release;
     voran::validate(q);
   });
-  m.def("fetch", [](const voran::Query& q) {
-    std::unique_ptr<voran::Hour> h;
-    {
-      py::gil_scoped_release release;
-      h = std::make_unique<voran::Hour>(voran::fetch(q));
-    }
-    return hour_dict(std::move(h));
-  });
-  m.def("stations", [](const voran::Query& q) {
-    std::unique_ptr<voran::Hour> h;
-    {
-      py::gil_scoped_release release;
-      h = std::make_unique<voran::Hour>(voran::stations(q));
-    }
-    return hour_dict(std::move(h));
-  });
+  m.def("fetch", [](const voran::Query& q) { return one_hour(voran::fetch, q); });
+  m.def("stations", [](const voran::Query& q) { return one_hour(voran::stations, q); });
   // Calls `sink(hour_dict)` for each time of the query. A Python exception
   // raised by the sink stops the range and is raised again here.
   m.def("run", [](const voran::Query& q, const py::function& sink) {
