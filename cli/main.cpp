@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <optional>
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "cli/jobs.hpp"
 #include "cli/output.hpp"
@@ -132,6 +134,21 @@ void selection_options(CLI::App* c, Selection& s) {
   c->add_option("--static", s.static_dir, "static tables (default: $VORAN_STATIC)");
   c->add_option("--data", s.data_dir, "observation tree (default: $VORAN_DATA)");
   c->add_option("--database", s.database, "ZEM, TESKA or TESKA2")->capture_default_str();
+}
+
+// The layer names a setting as a program or a Python caller gives it; the
+// tool words the same message in terms of its options and subcommands.
+std::string in_tool_terms(std::string message) {
+  static constexpr std::pair<std::string_view, std::string_view> terms[] = {
+      {"no static directory given", "no --static directory given"},
+      {"no data directory given", "no --data directory given"},
+      {"variables() lists them", "voran vars lists them"},
+      {"providers() lists them", "voran providers lists them"},
+  };
+  for (const auto& [layer, tool] : terms)
+    if (const auto at = message.find(layer); at != std::string::npos)
+      message.replace(at, layer.size(), tool);
+  return message;
 }
 
 std::string join(const std::vector<std::string>& v) {
@@ -314,7 +331,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "voran: --%s: %s\n", e.argument.c_str(), e.message.c_str());
     return USAGE;
   } catch (const voran::ArgumentError& e) {
-    std::fprintf(stderr, "voran: --%s: %s\n", e.argument().c_str(), e.what());
+    std::fprintf(stderr, "voran: --%s: %s\n", e.argument().c_str(),
+                 in_tool_terms(e.what()).c_str());
     return USAGE;
   } catch (const voran::Error& e) {
     std::fprintf(stderr, "voran: %s\n", e.what());

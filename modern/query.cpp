@@ -79,8 +79,8 @@ std::string resolve_dir(const std::string& given, const char* env, const char* a
   if (!given.empty()) return given;
   std::string v = env_or_empty(env);
   if (v.empty())
-    throw ArgumentError(argument, std::string("no --") + argument + " directory given and " +
-                                      env + " is not set");
+    throw ArgumentError(argument, std::string("no ") + argument + " directory given and " + env +
+                                      " is not set");
   return v;
 }
 
@@ -290,7 +290,7 @@ std::vector<VariableInfo> infos_of(const Query& q, const Resolved& r) {
     auto it = std::find_if(table.begin(), table.end(),
                            [&](const VariableInfo& v) { return v.name == name; });
     if (it == table.end())
-      throw ArgumentError("vars", "unknown variable '" + name + "' (voran vars lists them)");
+      throw ArgumentError("vars", "unknown variable '" + name + "' (variables() lists them)");
     if (it->type != 'N')
       throw ArgumentError("vars", "'" + name + "' is a character variable; only numeric "
                                   "variables are fetched (the identifier is the station column)");
@@ -488,7 +488,7 @@ void validate(const Query& q) {
       const std::string name = !p.empty() && p[0] == '-' ? p.substr(1) : p;
       if (!known.count(name))
         throw ArgumentError("providers", "unknown provider '" + name +
-                                             "' (voran providers lists them; METAR stations "
+                                             "' (providers() lists them; METAR stations "
                                              "are ALL-MTR, ASOS or OTHER-MTR)");
     }
   }

@@ -34,6 +34,8 @@ def test_bad_arguments(kw, argument):
     assert isinstance(e.value, ValueError) and isinstance(e.value, voran.Error)
     assert e.value.status == 0 and e.value.argument == argument
     assert str(e.value)
+    # The tool's options and subcommands are not the caller's to give.
+    assert "--" not in str(e.value) and "voran " not in str(e.value)
 
 
 def test_bad_ranges():
