@@ -40,25 +40,23 @@ const char* kind_name(voran::ErrorKind k) {
   return "internal";
 }
 
+// The kinds of field by the names Python uses, both ways.
+constexpr std::pair<voran::FieldKind, const char*> FIELD_KINDS[] = {
+    {voran::FieldKind::Value, "value"},
+    {voran::FieldKind::Descriptor, "descriptor"},
+    {voran::FieldKind::Applied, "applied"},
+    {voran::FieldKind::Failed, "failed"},
+};
+
 const char* field_kind_name(voran::FieldKind k) {
-  switch (k) {
-    case voran::FieldKind::Value:
-      return "value";
-    case voran::FieldKind::Descriptor:
-      return "descriptor";
-    case voran::FieldKind::Applied:
-      return "applied";
-    case voran::FieldKind::Failed:
-      break;
-  }
+  for (const auto& [kind, name] : FIELD_KINDS)
+    if (kind == k) return name;
   return "failed";
 }
 
 voran::FieldKind field_kind(const std::string& s) {
-  if (s == "value") return voran::FieldKind::Value;
-  if (s == "descriptor") return voran::FieldKind::Descriptor;
-  if (s == "applied") return voran::FieldKind::Applied;
-  if (s == "failed") return voran::FieldKind::Failed;
+  for (const auto& [kind, name] : FIELD_KINDS)
+    if (s == name) return kind;
   throw py::value_error("unknown field kind '" + s + "'");
 }
 
@@ -275,6 +273,13 @@ PYBIND11_MODULE(_voran, m) {
   });
   m.def("fetch", [](const voran::Query& q) { return one_hour(voran::fetch, q); });
   m.def("stations", [](const voran::Query& q) { return one_hour(voran::stations, q); });
+  // An hour without stations carrying these columns: the types of a frame
+  // before any hour is read.
+  m.def("empty_hour", [](const std::vector<voran::VariableInfo>& vars) {
+    auto h = std::make_unique<voran::Hour>();
+    for (const voran::VariableInfo& v : vars) h->columns.emplace_back().info = v;
+    return hour_dict(std::move(h));
+  });
   // Calls `sink(hour_dict)` for each time of the query. A Python exception
   // raised by the sink stops the range and is raised again here.
   m.def("run", [](const voran::Query& q, const py::function& sink) {

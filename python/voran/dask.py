@@ -66,25 +66,11 @@ def _part(first, last, variables, keywords, meta):
         return meta
 
 
-def _empty_hour(infos):
-    """An hour without stations, shaped as the binding gives one."""
-    import numpy as np
-
-    f4, i4 = np.empty(0, np.float32), np.empty(0, np.int32)
-    return {"time": _voran.Time(1970, 1, 1, 0, 0), "status": 0, "count": 0,
-            "station": np.empty(0, f"S{_voran.ID_WIDTH}"),
-            "provider": np.empty(0, f"S{_voran.PROVIDER_WIDTH}"),
-            "wmo": i4, "source": i4, "lat": f4, "lon": f4, "elev": f4,
-            "obs_minutes": np.empty(0, np.int64), "networks": {},
-            "columns": [{"info": v, "status": 0, "values": f4, "qcd": np.empty(0, np.uint8),
-                         "qca": i4, "qcr": i4} for v in infos]}
-
-
 def _meta(names, static, database):
     """The frame's columns and types without rows, from the variable table
     alone: no hour is read before the partitions go out."""
     table = {v.name: v for v in locked(_voran.variables, static, database)}
-    return frame([_empty_hour([table[n] for n in names])], True, {})
+    return frame([_voran.empty_hour([table[n] for n in names])], True, {})
 
 
 def read_range(start, end, variables, *, partition="1h", client=None, **keywords):
